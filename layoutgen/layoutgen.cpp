@@ -1,0 +1,4 @@
+#include "layoutgen/layoutgen.h"
+namespace plix {
+int layoutgen_main(int, char**) { return 0; }
+}

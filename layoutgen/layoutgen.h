@@ -1,0 +1,4 @@
+#pragma once
+namespace plix {
+int layoutgen_main(int argc, char** argv);
+}

@@ -1,0 +1,252 @@
+#include "util/paths.h"
+
+#include <pwd.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <optional>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_dir.h"
+
+namespace plix {
+namespace {
+
+using test::TempDir;
+using test::write_file;
+
+// Sets an environment variable (or unsets it for nullopt) for one test.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
+    if (const char* old = ::getenv(name)) old_ = old;
+    if (value)
+      ::setenv(name, value->c_str(), 1);
+    else
+      ::unsetenv(name);
+  }
+  ~ScopedEnv() {
+    if (old_)
+      ::setenv(name_, old_->c_str(), 1);
+    else
+      ::unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+// Changes the working directory for one test.
+class ScopedCwd {
+ public:
+  explicit ScopedCwd(const std::string& dir) {
+    char buf[4096];
+    if (::getcwd(buf, sizeof buf)) old_ = buf;
+    EXPECT_EQ(::chdir(dir.c_str()), 0) << dir;
+    if (::getcwd(buf, sizeof buf)) now_ = buf;
+  }
+  ~ScopedCwd() {
+    if (!old_.empty()) (void)::chdir(old_.c_str());
+  }
+  const std::string& path() const { return now_; }
+
+ private:
+  std::string old_, now_;
+};
+
+TEST(NormalizePath, ResolvesAbsolutePaths) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"/", "/"},
+      {"/a/./b/../c//", "/a/c"},
+      {"/..", "/"},
+      {"/../../x", "/x"},
+      {"/a/b/../../..", "/"},
+      {"/a/b/..", "/a"},
+      {"/a/.", "/a"},
+      {"/a/b/", "/a/b"},
+      {"/a//b", "/a//b"},  // an empty component stays
+      {"//a", "//a"},
+      {"/a//..", "/a"},  // ".." removes the empty component
+      {"/...", "/..."},
+      {"/a/b~c/~d.", "/a/b~c/~d."},
+      {"/tmp_mnt/home/x", "/home/x"},
+      {"/tmp_mnt", "/"},
+      {"/tmp_mnt/", "/"},
+      {"/tmp_mntx/y", "/tmp_mntx/y"},
+      {"/x/tmp_mnt/y", "/x/tmp_mnt/y"},
+      {"/a/../tmp_mnt/b", "/b"},
+  };
+  for (const auto& [in, want] : cases) EXPECT_EQ(normalize_path(in, false), want) << in;
+}
+
+TEST(NormalizePath, PutsRelativePathsAfterTheWorkingDirectory) {
+  TempDir dir;
+  test::make_dirs(dir / "sub");
+  ScopedCwd cwd(dir / "sub");
+  const std::string here = cwd.path();
+  const std::string parent = here.substr(0, here.rfind('/'));
+  EXPECT_EQ(normalize_path("", false), here);
+  EXPECT_EQ(normalize_path(".", false), here);
+  EXPECT_EQ(normalize_path("x/../y/", false), here + "/y");
+  EXPECT_EQ(normalize_path("../z", false), parent + "/z");
+  std::string up;
+  for (int i = 0; i < 40; ++i) up += "../";
+  EXPECT_EQ(normalize_path(up + "etc", false), "/etc");
+}
+
+TEST(NormalizePath, RelativePathFromRootLosesAutomountPrefix) {
+  ScopedCwd cwd("/");
+  EXPECT_EQ(normalize_path("tmp_mnt/x", false), "/x");
+  EXPECT_EQ(normalize_path("../..", false), "/");
+  EXPECT_EQ(normalize_path("", false), "/");
+}
+
+TEST(NormalizePath, ExpandsSetEnvironmentVariablesOnly) {
+  ScopedEnv dir("PLIXT_DIR", "/e/f");
+  ScopedEnv up("PLIXT_UP", "..");
+  ScopedEnv unset("PLIXT_UNSET", std::nullopt);
+  const std::pair<std::string, std::string> cases[] = {
+      {"$PLIXT_DIR/g", "/e/f/g"},
+      {"/a/$PLIXT_UNSET/b", "/a/$PLIXT_UNSET/b"},
+      {"$PLIXT_DIR$PLIXT_DIR", "/e/f/e/f"},
+      {"$PLIXT_DIR/x/$PLIXT_UP/y", "/e/f/y"},
+      {"/a/$", "/a/$"},
+      {"/a/$$PLIXT_DIR", "/a/$/e/f"},
+      {"/a/$PLIXT_DIR=x", "/a/$PLIXT_DIR=x"},
+  };
+  for (const auto& [in, want] : cases) EXPECT_EQ(normalize_path(in, false), want) << in;
+}
+
+TEST(NormalizePath, KeepsReferenceWhoseValueWouldMakeThePathTooLong) {
+  ScopedEnv big("PLIXT_BIG", "/" + std::string(kMaxPathLength, 'b'));
+  ScopedEnv fits("PLIXT_FITS", "/" + std::string(kMaxPathLength - 10, 'f'));
+  EXPECT_EQ(normalize_path("/a/$PLIXT_BIG", false), "/a/$PLIXT_BIG");
+  EXPECT_EQ(normalize_path("$PLIXT_FITS/c", false),
+            "/" + std::string(kMaxPathLength - 10, 'f') + "/c");
+}
+
+TEST(NormalizePath, TildeRestartsAtTheHomeDirectory) {
+  const struct passwd* pw = ::getpwuid(::getuid());
+  ASSERT_NE(pw, nullptr);
+  const std::string user = pw->pw_name;
+  const std::string home = normalize_path(pw->pw_dir, false);
+  const std::string sep = home == "/" ? "" : "/";
+  EXPECT_EQ(normalize_path("~", false), home);
+  EXPECT_EQ(normalize_path("~", true), normalize_path(::getpwuid(::geteuid())->pw_dir, false));
+  EXPECT_EQ(normalize_path("~/x/./y", false), home + sep + "x/y");
+  EXPECT_EQ(normalize_path("/a/b/~/c", false), home + sep + "c");
+  EXPECT_EQ(normalize_path("~" + user + "/d", false), home + sep + "d");
+  EXPECT_EQ(normalize_path("/q/~/r/~" + user, false), home);  // the last "~" counts
+  ScopedEnv tilde("PLIXT_TILDE", "~");
+  EXPECT_EQ(normalize_path("/z/$PLIXT_TILDE/e", false), home + sep + "e");
+}
+
+TEST(NormalizePath, UnknownUserLeavesThePathAsWritten) {
+  EXPECT_EQ(normalize_path("/x/~plix_no_such_user/y/..", false), "/x/~plix_no_such_user");
+  // Not put after the working directory either.
+  EXPECT_EQ(normalize_path("~plix_no_such_user/a", false), "~plix_no_such_user/a");
+  EXPECT_EQ(normalize_path("~plix_no_such_user/../../b", false), "../b");
+}
+
+TEST(MaskPath, PutsThePrefixBackInFrontOfItsNormalForm) {
+  TempDir dir;
+  test::make_dirs(dir / "real");
+  ASSERT_EQ(::symlink((dir / "real").c_str(), (dir / "lnk").c_str()), 0);
+  const std::string root = normalize_path(dir.path(), false);
+
+  const std::string prefix = dir / "sub/../real";
+  EXPECT_EQ(mask_path(root + "/real/file", prefix, false), prefix + "/file");
+  EXPECT_EQ(mask_path("/elsewhere/file", prefix, false), std::nullopt);
+
+  // The prefix names a symbolic link: its target is masked as well.
+  const std::string via_link = dir / "./lnk";
+  EXPECT_EQ(mask_path(dir / "real/x", via_link, false), via_link + "/x");
+
+  // A prefix that is already normal masks nothing.
+  EXPECT_EQ(mask_path(root + "/real/file", root + "/real", false), std::nullopt);
+}
+
+TEST(Which, SearchesNonEmptyPathPartsInOrder) {
+  TempDir dir;
+  write_file(dir / "bin1/prog", "not executable", 0644);
+  write_file(dir / "bin2/prog", "#!/bin/sh\n", 0755);
+  write_file(dir / "bin3/prog", "#!/bin/sh\n", 0755);
+  ScopedCwd cwd(dir.path());  // "prog" alone must not name a file here
+  ScopedEnv path("PATH", "::" + dir / "bin1" + ":" + dir / "missing" + "::" + dir / "bin2" + ":" +
+                             dir / "bin3" + ":");
+  EXPECT_EQ(which("prog"), dir / "bin2/prog");
+  EXPECT_EQ(which("nothing"), std::nullopt);
+  EXPECT_EQ(which(""), std::nullopt);
+  EXPECT_EQ(which(dir / "bin3/prog"), dir / "bin3/prog");  // executable itself
+}
+
+TEST(Which, NeedsPath) {
+  TempDir dir;
+  write_file(dir / "prog", "#!/bin/sh\n", 0755);
+  ScopedEnv path("PATH", std::nullopt);
+  EXPECT_EQ(which("prog"), std::nullopt);
+  EXPECT_EQ(which(dir / "prog"), dir / "prog");
+}
+
+TEST(ArchName, CutsAtFirstDotAfterADigit) {
+  struct Case {
+    const char *sys, *release, *version, *want;
+  };
+  const Case cases[] = {
+      {"Linux", "6.1.0-18-amd64", "#1 SMP PREEMPT_DYNAMIC Debian 6.1.76-1", "Linux_6"},
+      {"SunOS", "5.8", "Generic_108528-29", "SunOS_5"},
+      {"HP-UX", "B.11.00", "A", "HP-UX_B_11"},
+      {"AIX", "3", "4", "AIX_3_4"},
+      {"My OS", "a/b", "v x", "My_OS_a_b_v_x"},
+      {"X", "r.s", "", "X_r_s_"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(arch_name(c.sys, c.release, c.version), c.want) << c.sys;
+}
+
+TEST(Archdir, ComputedOnceAndJoinedToADirectory) {
+  reset_path_state();
+  struct utsname u;
+  ASSERT_EQ(::uname(&u), 0);
+  const std::string arch = arch_name(u.sysname, u.release, u.version);
+  EXPECT_EQ(archdir(), arch);
+  EXPECT_EQ(archdir("/opt/bin"), "/opt/bin_" + arch);
+  path_state().arch = "cached";
+  EXPECT_EQ(archdir(), "cached");
+  EXPECT_EQ(archdir(std::string("d")), "d_cached");
+  reset_path_state();
+  EXPECT_EQ(archdir(), arch);
+}
+
+TEST(Basename, TakesThePartAfterTheLastSlash) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"/a/b", "b"}, {"b", "b"}, {"", ""}, {"/", ""}, {"a/b/", ""}, {"/x", "x"},
+  };
+  for (const auto& [in, want] : cases) EXPECT_EQ(plix::basename(in), want) << in;
+}
+
+TEST(Dirname, DropsTheLastComponent) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"/file", "/"},
+      {"file", "."},
+      {"a/b/", "a"},
+      {"a/b", "a"},
+      {"/a/b/c", "/a/b"},
+      {"/", "/"},
+      {"///", "/"},
+      {"", "."},
+      {"a/", "."},
+      {"a//b", "a"},
+      {"//a", "/"},
+      {"a/b//", "a"},
+      {"/a/b/../c", "/a/b/.."},
+  };
+  for (const auto& [in, want] : cases) EXPECT_EQ(plix::dirname(in), want) << in;
+}
+
+}  // namespace
+}  // namespace plix

@@ -47,7 +47,7 @@ class LayoutgenCli : public ::testing::Test {
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<std::string> full = users_.env(base_environment());
     full.insert(full.end(), env.begin(), env.end());
-    return run_process(argv, {.env = full});
+    return run_process(argv, full);
   }
 
   TempHome home_;
@@ -132,7 +132,7 @@ TEST_F(LayoutgenCli, MissingDatabaseAccountEndsRunEvenWithHomeSet) {
   nobody.current_user_as("www");
   std::vector<std::string> env = nobody.env(base_environment());
   env.push_back("PLIXHOME=" + home_.path());
-  ProcessResult r = run_process({kProg, "-a", "cached_query"}, {.env = env});
+  ProcessResult r = run_process({kProg, "-a", "cached_query"}, env);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "ERROR: no password entry for \"plix\".\n");
 }

@@ -5,7 +5,7 @@
 //   FakeUsers users;
 //   users.add_user("plix", 1500, home.path());
 //   users.current_user_as("www");     // the test process's uid gets this name
-//   run_process(argv, {.env = users.env(base_environment())});
+//   run_process(argv, users.env(base_environment()));
 #pragma once
 
 #include <string>

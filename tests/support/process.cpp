@@ -20,6 +20,12 @@ std::vector<std::string> base_environment() {
   return env;
 }
 
+ProcessResult run_process(const std::vector<std::string>& argv, std::vector<std::string> env) {
+  ProcessOptions opts;
+  opts.env = std::move(env);
+  return run_process(argv, opts);
+}
+
 namespace {
 
 std::vector<char*> c_strings(const std::vector<std::string>& v) {

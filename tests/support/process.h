@@ -25,6 +25,9 @@ struct ProcessOptions {
 /// Starts argv[0] (a path) with the arguments; never throws on child failure.
 ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& opts);
 
+/// Shorthand: the given environment, no input, the default timeout.
+ProcessResult run_process(const std::vector<std::string>& argv, std::vector<std::string> env);
+
 /// The environment a test child starts from: PATH and the sanitizer options
 /// of the test process, nothing else.
 std::vector<std::string> base_environment();

@@ -1,7 +1,7 @@
 // Finding a field's help file from the help line of its logic.
 //
 // A help line is "help NAME". NAME is used as it is when it starts with
-// "/"; "$~/rest" means HOME/rest; any other name is looked for in the
+// "/"; "$~/rest" (or "$~rest") means HOME/rest; any other name is looked for in the
 // directories of the help search path ("dir:dir:..."; a directory that does
 // not start with "/" lies under the home directory), first existing
 // candidate wins. The home directory is asked for only when needed.

@@ -55,16 +55,16 @@ TEST(ParsePrompt, ReadsMarkerLabelConversionAndTrailer) {
 
 TEST(CopyLabel, ResolvesEveryEscapeUpToTheConversion) {
   const std::pair<const char*, std::optional<std::string>> cases[] = {
-      {"A\\101B", "AAB"},                // octal
-      {"x\\ny", "xy"},                   // dropped letter escapes
+      {"A\\101B", "AAB"},  // octal
+      {"x\\ny", "xy"},     // dropped letter escapes
       {"\\a\\b\\e\\f\\k\\n\\rz", "z"},
-      {"\\(1,2)L", "L"},                 // marker dropped through ")"
-      {"a\\[1;2mb", "amb"},              // "[" and three more dropped
-      {"q\\\"q\\\\", "q\"q\\"},          // other characters kept
+      {"\\(1,2)L", "L"},         // marker dropped through ")"
+      {"a\\[1;2mb", "amb"},      // "[" and three more dropped
+      {"q\\\"q\\\\", "q\"q\\"},  // other characters kept
       {"Label %d rest", "Label "},
-      {"end\\", "end"},                  // backslash at the very end
-      {"\\0x", "x"},                     // a NUL code is dropped
-      {"\\7777", "\xff"},                // many digits: low 8 bits
+      {"end\\", "end"},    // backslash at the very end
+      {"\\0x", "x"},       // a NUL code is dropped
+      {"\\7777", "\xff"},  // many digits: low 8 bits
       {"\\(unclosed", std::nullopt},
       {"\\[ab", std::nullopt},
       {"\\n", std::nullopt},
@@ -155,6 +155,18 @@ TEST(ParsePrompts, LabelOnlyPromptIsViewOnly) {
   EXPECT_EQ(fields[0].type, FT_VIEWONLY);
   EXPECT_EQ(fields[0].label, "Read this");
   EXPECT_FALSE(fields[0].input_point);
+}
+
+TEST(ParsePrompts, PositionedSecondLineReplacesTheFirstLabel) {
+  PfieldArray fields = {make_pfield("F", "\"First label\"\n\"\\(2,3)Second: %5s\"\n"),
+                        make_end_marker()};
+  fields[0].states = "S";
+  parse_prompts(fields);
+  EXPECT_EQ(fields[0].label, "Second: ");
+  EXPECT_EQ(fields[0].row, 2);
+  EXPECT_EQ(fields[0].col, 3);
+  EXPECT_EQ(fields[0].size, 5);
+  EXPECT_EQ(fields[0].type, FT_TEXT);
 }
 
 }  // namespace

@@ -68,6 +68,9 @@ class Standardizer {
       return used + emitted.size() + conds.size() + body.size() > kMaxStandardText;
     };
     add_condition(conds, at, true);
+    // Checked before any nested block: every level costs at least one
+    // condition line, so the length limit also bounds the recursion.
+    if (too_long()) return false;
     for (std::size_t pos = next_line(text_, at); pos != npos; pos = next_line(text_, pos)) {
       if (filter_is("then", text_, pos)) continue;
       if (is_any(text_, pos, {"and", "andif", "or", "orif"})) {
@@ -114,6 +117,7 @@ class Standardizer {
     std::size_t pos = next_line(text_, at);
     if (pos == npos || !filter_is("case", text_, pos) || !add_case(local, "if", subject, pos))
       return false;
+    if (used + local.size() > kMaxStandardText) return false;
     for (pos = next_line(text_, pos); pos != npos; pos = next_line(text_, pos)) {
       if (filter_is("case", text_, pos)) {
         if (!add_case(local, "elif", subject, pos)) return false;

@@ -88,7 +88,7 @@ TEST(StandardizeDerivation, MalformedOrOversizedTextFails) {
       {"later case without values", lines("switch x|case 1|a|case|b|end"), "", false},
       {"switch not followed by case", lines("switch x|a|case 1|end"), "", false},
       {"switch as the last line", "switch x", "", false},
-      {"deeply nested ifs overflow", repeat("if A\n", 3000) + repeat("fi\n", 3000), "", false},
+      {"deeply nested ifs overflow", repeat("if\n", 3000) + repeat("fi\n", 3000), "", false},
       {"deeply nested switches", repeat("switch a\ncase 1\n", 3000), "", false},
       {"unclosed deep nesting", repeat("if A\n", 3000), "", false},
       {"10 KB of plain lines", repeat("echo something\n", 700), "", false},

@@ -1,0 +1,314 @@
+#include "template/reduce.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "site/home.h"
+#include "site/web_user.h"
+#include "template/standardize.h"
+#include "template/text_ops.h"
+
+namespace plix {
+namespace {
+
+// The non-blank lines of a text, trimmed, joined by " | ".
+std::string squeeze(std::string_view text) {
+  std::string out;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view l = text.substr(start, end - start);
+    while (!l.empty() && is_white(l.front())) l.remove_prefix(1);
+    while (!l.empty() && is_white(l.back())) l.remove_suffix(1);
+    if (!l.empty()) {
+      if (!out.empty()) out += " | ";
+      out += l;
+    }
+    start = end + 1;
+  }
+  return out;
+}
+
+// "a|b" -> standardized text of the lines a, b.
+std::string std_text(std::string_view bars) {
+  std::string in;
+  for (char c : bars) in += c == '|' ? '\n' : c;
+  std::string out;
+  EXPECT_GE(standardize_derivation(in, out), 0) << bars;
+  return out;
+}
+
+std::string reduce(std::string_view bars, char op, const FieldTable* current = nullptr,
+                   char state = 'S') {
+  auto r = reduce_logic(std_text(bars), state, op, nullptr, nullptr, current, "F");
+  EXPECT_TRUE(r.has_value()) << bars;
+  return r ? squeeze(*r) : "<null>";
+}
+
+FieldTable record(std::initializer_list<std::pair<const char*, const char*>> values) {
+  FieldTable t;
+  for (const auto& [k, v] : values) addfield(k, v, t);
+  return t;
+}
+
+TEST(EvalCmd, DecidesKnownTests) {
+  struct {
+    const char* cond;
+    char op;
+    int want;
+  } cases[] = {
+      {"gui", 'm', kFalse},
+      {"www", 'm', kTrue},
+      {"true", 'v', kTrue},
+      {"false", 'p', kFalse},
+      {"input", 'm', kTrue},
+      {"input", 'p', kTrue},
+      {"input", 'v', kFalse},
+      {"input", 'f', kFalse},
+      {"output", 'f', kTrue},
+      {"output", 'v', kTrue},
+      {"output", 'm', kFalse},
+      {"equals a a", 'm', kTrue},
+      {"equals a b", 'm', kFalse},
+      {"equals a b c a", 'm', kTrue},
+      {"equal x y", 'm', kFalse},
+      {"match x x", 'm', kTrue},
+      {"equals \"a b\" 'a b'", 'm', kTrue},
+      {"equals a", 'm', kUndecided},
+      {"equals", 'm', kUndecided},
+      {"equals $X a", 'm', kUndecided},
+      {"equals a $X a", 'm', kUndecided},  // "$" met before the match
+      {"equals a b a $X", 'm', kTrue},     // match met first
+      {"equals a $$", 'm', kUndecided},
+      {"not true", 'm', kFalse},
+      {"not not true", 'm', kTrue},
+      {"not input", 'v', kTrue},
+      {"not equals $X a", 'm', kUndecided},
+      {"not", 'm', kUndecided},
+      {"-f /etc/passwd", 'm', kUndecided},
+      {"exists x", 'm', kUndecided},
+      {"", 'm', kUndecided},
+      {"  true  ", 'm', kTrue},
+      {"true\nfalse", 'm', kTrue},  // the condition ends at its newline
+  };
+  for (const auto& c : cases) EXPECT_EQ(eval_cmd(c.cond, c.op), c.want) << c.cond << " " << c.op;
+  std::string long_token(kMaxTestToken + 1, 'a');
+  EXPECT_EQ(eval_cmd("equals " + long_token + " " + long_token, 'm'), kUndecided);
+  std::string max_token(kMaxTestToken, 'a');
+  EXPECT_EQ(eval_cmd("equals " + max_token + " " + max_token, 'm'), kTrue);
+}
+
+TEST(EvalLogic, WritesTheOutcomeAfterTheKeyword) {
+  std::string t = "if www  \nelif gui  \nand equals a a  \nandif false\nor input  \norif x\n";
+  eval_logic(t, 'v');
+  EXPECT_EQ(t, "if true \nelif false\nand true        \nandif false\nor false  \norif x\n");
+  std::string grow = "if gui\n";  // no room: the line grows
+  eval_logic(grow, 'm');
+  EXPECT_EQ(grow, "if false\n");
+  std::string left = "if -f x\nif not -f x\necho true\nfi\n";
+  eval_logic(left, 'm');
+  EXPECT_EQ(left, "if -f x\nif not -f x\necho true\nfi\n");
+}
+
+TEST(CollapseLogic, FoldsPairsFromTheBottom) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"if A|and B|or true", "if A"},
+      {"if true|and B", "if B"},
+      {"if false|or B", "if B"},
+      {"if false|and B", "if false"},
+      {"if true|or B", "if true"},
+      {"if A|and false", "if false"},
+      {"if A|or true", "if true"},
+      {"if A|and true", "if A"},
+      {"if A|or false", "if A"},
+      {"if true|andif true", "if true"},
+      {"if false|orif false", "if false"},
+      {"if A|and B", "if A | and B"},
+      {"if A|x|elif true|and C|y", "if A | x | elif C | y"},
+      {"if A|and", "if A | and"},  // no token: chain ends
+      {"if match $X 1|echo a b|or true", "if match $X 1 | echo a b | or true"},  // body line
+  };
+  for (const auto& [in, want] : cases) {
+    std::string t;
+    for (const char* p = in; *p; ++p) t += *p == '|' ? '\n' : *p;
+    t += '\n';
+    collapse_logic(t);
+    EXPECT_EQ(squeeze(t), want) << in;
+  }
+}
+
+TEST(RemoveLogic, ResolvesDecidedBlocks) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"if true|a|else|b|fi", "a"},
+      {"if false|a|else|b|fi", "b"},
+      {"if true|a|elif X|b|else|c|fi", "a"},
+      {"if false|a|elif X|b|else|c|fi", "if X | b | else | c | fi"},
+      {"if false|a|elif true|b|else|c|fi", "b"},
+      {"if false|a|elif false|b|else|c|fi", "c"},
+      {"if false|if A|x|fi|fi|y", "y"},
+      {"if true|if A|x|else|z|fi|fi", "if A | x | else | z | fi"},
+      {"if true|if false|x|fi|fi", ""},
+      {"if A|x|fi", "if A | x | fi"},
+      {"if true|and|x|fi", "x"},
+      {"if false|a", ""},  // unclosed: blanked to the end
+      {"fi|if true|a|fi|b", "fi | a | b"},
+  };
+  for (const auto& [in, want] : cases) {
+    std::string t;
+    for (const char* p = in; *p; ++p) t += *p == '|' ? '\n' : *p;
+    t += '\n';
+    std::size_t size = t.size();
+    remove_logic(t);
+    EXPECT_EQ(squeeze(t), want) << in;
+    EXPECT_EQ(t.size(), size) << in;  // blanked, never moved
+  }
+}
+
+class ExpandVars : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    site_state().home = "/db/home";
+    web_user_state().ruser_known = true;
+    web_user_state().ruser = "alice";
+  }
+  void TearDown() override {
+    reset_site_state();
+    reset_web_user_state();
+  }
+  std::optional<std::string> expand(std::string_view text, char op,
+                                    const FieldTable* current = nullptr,
+                                    const FieldTable* fallback = nullptr,
+                                    const PfieldArray* fields = nullptr) {
+    return expand_vars(text, 'S', op, fields, fallback, current, "Severity");
+  }
+};
+
+TEST_F(ExpandVars, SpecialFormsStateAndRecords) {
+  FieldTable cur = record({{"Severity", "3"}, {"Priority", "Low"}});
+  FieldTable fb = record({{"Owner", "bob"}});
+  struct {
+    const char* in;
+    char op;
+    const char* want;
+  } cases[] = {
+      {"cat $~/x", 'm', "cat /db/home/x"},
+      {"mail $@", 'm', "mail alice"},
+      {"$$", 'v', "3"},
+      {"$$", 'm', "$$"},
+      {"$STATE $OPERATION", 'p', "S p"},
+      {"$STATEX $state", 'm', " "},  // not STATE: records, then the fallback
+      {"$Priority $priority", 'm', "Low Low"},
+      {"$Missing", 'm', ""},  // the fallback lacks it too
+      {"$Missing", 'v', ""},
+      {"$Owner", 'm', "bob"},
+      {"\\$Priority", 'm', "\\$Priority"},
+      {"$ x $", 'm', "$ x $"},
+      {"a\\", 'm', "a\\"},
+  };
+  for (const auto& c : cases) {
+    std::string want = c.want;
+    auto r = expand(c.in, c.op, &cur, &fb);
+    ASSERT_TRUE(r.has_value()) << c.in;
+    EXPECT_EQ(*r, want) << c.in << " " << c.op;
+  }
+  // Without records everything but the special forms stays.
+  EXPECT_EQ(*expand("$Priority $$ $STATE $state", 'm'), "$Priority $$ S $state");
+  EXPECT_EQ(expand_vars(std::nullopt, 'S', 'm', nullptr, nullptr, nullptr, "F"), std::nullopt);
+}
+
+TEST_F(ExpandVars, FallbackOnlyForFieldsThePassSkips) {
+  FieldTable fb = record({{"Reached", "r"}, {"Skipped", "s"}});
+  PfieldArray fields;
+  fields.push_back(make_pfield("Reached", ""));
+  fields.back().states = "S";
+  fields.push_back(make_pfield("Skipped", ""));
+  fields.back().states = "";
+  fields.push_back(make_end_marker());
+  EXPECT_EQ(*expand("$Reached $Skipped $Other", 'm', nullptr, &fb, &fields), "$Reached s ");
+  EXPECT_EQ(*expand("$Reached $Skipped", 'm', nullptr, &fb, nullptr), "r s");
+}
+
+TEST_F(ExpandVars, OverflowFails) {
+  FieldTable cur = record({{"A", "0123456789"}});
+  std::string fits(kMaxExpandedText - 10, 'x');
+  EXPECT_EQ(expand(fits + "$A", 'm', &cur)->size(), kMaxExpandedText);
+  EXPECT_EQ(expand(fits + "x$A", 'm', &cur), std::nullopt);
+  EXPECT_EQ(reduce_logic(fits + "x$A", 'S', 'm', nullptr, nullptr, &cur, "F"), std::nullopt);
+}
+
+TEST(ReduceLogic, ResolvesWhatTheParseKnows) {
+  FieldTable low = record({{"Priority", "Low"}});
+  EXPECT_EQ(reduce("if input|a|else|b|fi", 'm'), "a");
+  EXPECT_EQ(reduce("if input|a|else|b|fi", 'v'), "b");
+  EXPECT_EQ(reduce("if equals $Priority High Low|x|fi", 'm', &low), "x");
+  EXPECT_EQ(reduce("if equals $Priority High Low|x|fi", 'm'),
+            "if equals $Priority High Low | x | fi");
+  EXPECT_EQ(reduce("if equals A B|x|elif equals A A|y|fi", 'm'), "y");
+  EXPECT_EQ(reduce("if equals $STATE S|x|else|y|fi", 'm', nullptr, 'S'), "x");
+  EXPECT_EQ(reduce("switch $STATE|case N A|n|case S|s|default|d|end", 'm'), "s");
+  EXPECT_EQ(reduce("if not output|a|fi|b", 'm'), "a | b");
+  EXPECT_EQ(reduce("if A|and input|x|fi", 'p'), "if A | x | fi");
+  EXPECT_EQ(reduce("if A|and gui|x|fi", 'p'), "");  // A and false: never taken
+  // A block whose body was blanked disappears.
+  std::string blanked = "if equals $X y  \n              \nfi\nz\n";
+  EXPECT_EQ(squeeze(*reduce_logic(blanked, 'S', 'm', nullptr, nullptr, nullptr, "F")), "z");
+  EXPECT_EQ(reduce_logic(std::nullopt, 'S', 'm', nullptr, nullptr, nullptr, "F"), std::nullopt);
+}
+
+TEST(PstripLogic, ReducesReachedFieldsForTheirFirstState) {
+  FieldTable fb = record({{"Other", "gone"}});
+  PfieldArray fields;
+  fields.push_back(make_pfield("A", std_text("if equals $STATE N|n|else|o|fi")));
+  fields.back().states = "NS";
+  fields.back().input_point = 3;
+  fields.push_back(make_pfield("B", std_text("if input|x|fi|echo $Other $A")));
+  fields.back().states = "S";
+  fields.push_back(make_pfield("Other", std_text("if input|x|fi")));
+  fields.push_back(make_pfield("Broken", std::nullopt));
+  fields.back().states = "S";
+  fields.push_back(make_end_marker());
+  pstrip_logic(fields, 'q', &fb, nullptr);
+  EXPECT_EQ(squeeze(*fields[0].derivation), "n");
+  EXPECT_FALSE(fields[0].input_point.has_value());
+  EXPECT_EQ(squeeze(*fields[1].derivation), "x | echo gone $A");  // q reduces as m
+  EXPECT_EQ(*fields[2].derivation, std_text("if input|x|fi"));    // not reached: untouched
+  EXPECT_FALSE(fields[3].derivation.has_value());
+}
+
+// Arbitrary keyword soup: the functions must end, stay in bounds and keep
+// their length limits whatever they are given.
+TEST(ReduceLogic, SurvivesArbitraryText) {
+  const std::string words[] = {"if",    "fi",     "elif",  "else",   "and",  "andif",
+                               "or",    "orif",   "then",  "switch", "case", "default",
+                               "end",   "equals", "match", "not",    "true", "false",
+                               "input", "output", "$$",    "$A",     "$",    "\"",
+                               "'",     "\\",     "#",     "-f",     "x",    "\n",
+                               "\n",    "\n",     " ",     "\t",     "\r",   std::string(1, '\0')};
+  std::mt19937 rng(43);
+  FieldTable cur = record({{"A", "x"}});
+  site_state().home = "/h";
+  for (int i = 0; i < 3000; ++i) {
+    std::string text;
+    int n = static_cast<int>(rng() % 60);
+    for (int k = 0; k < n; ++k) {
+      text += words[rng() % std::size(words)];
+      if (rng() % 3 != 0) text += ' ';
+    }
+    std::string out;
+    int len = standardize_derivation(text, out);
+    ASSERT_TRUE(len == -1 ||
+                (len == static_cast<int>(out.size()) && out.size() <= kMaxStandardText));
+    const std::string& source = len >= 0 ? out : text;
+    for (char op : {'m', 'p', 'v', 'f'}) {
+      auto r = reduce_logic(source, 'S', op, nullptr, nullptr, &cur, "F");
+      ASSERT_TRUE(r.has_value() || source.size() > kMaxExpandedText / 2);
+    }
+  }
+  reset_site_state();
+}
+
+}  // namespace
+}  // namespace plix

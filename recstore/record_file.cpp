@@ -94,11 +94,13 @@ int finish(DfileBlock* b, int code) {
 // Puts the stream back at the entry's first line, the end not yet known.
 int rewind_entry(DfileBlock* b, int code) {
   b->next_start = -1;
+  b->known_pos = -1;
   if (!seek(b->in, b->entry_start)) {
     derror("dread", 116);
     ddead();
     return finish(b, kDfileIoError);
   }
+  b->known_pos = b->entry_start;
   return finish(b, code);
 }
 
@@ -221,11 +223,26 @@ int read_continuations(DfileBlock* b, Reader& r, char*& p, char* buffer, long li
   }
 }
 
+// Moves past the body of a file entry without keeping it (lines of any
+// length), as dforward would.
+void skip_body(Reader& r) {
+  for (;;) {
+    int c = r.get();
+    if (c == EOF) return;
+    if (c == ' ' || c == '\t' || c == '@' || c == '#') {
+      if (!r.skip_line()) return;
+    } else if (c != '\n') {
+      r.unget(c);
+      return;
+    }
+  }
+}
+
 }  // namespace
 
 namespace detail {
 
-int read_entry(DfileBlock* b, char* buffer, long size, ReadMode mode) {
+int read_entry(DfileBlock* b, char* buffer, long size, ReadMode mode, bool stream) {
   if (b == nullptr || b->mode == 0 || b->in == nullptr) return kDfileIoError;
   DfileState& st = dfile_state();
   b->enclosure = 0;
@@ -238,9 +255,11 @@ int read_entry(DfileBlock* b, char* buffer, long size, ReadMode mode) {
   }
   if (move_past(b) != 0) return finish(b, kDfileIoError);
 
+  std::int64_t known = stream && b->entry_start == -1 ? b->known_pos : -1;
+  b->known_pos = -1;
   b->name = b->buffer = buffer;
   b->value = b->item = b->cursor = b->stamp = nullptr;
-  b->entry_start = tell(b->in);
+  b->entry_start = known >= 0 ? known : tell(b->in);
   b->next_start = -1;
   if (size == 0) {
     b->name = b->buffer = nullptr;
@@ -329,6 +348,13 @@ int read_entry(DfileBlock* b, char* buffer, long size, ReadMode mode) {
   if (rc == 0 && std::ferror(b->in)) rc = kDfileIoError;
   if (rc != 0) return rewind_entry(b, rc);
   *p = '\0';
+  if (stream) {
+    if (head_only) skip_body(r);
+    if (std::ferror(b->in)) return rewind_entry(b, kDfileIoError);
+    b->entry_start = b->next_start = -1;
+    b->known_pos = r.pos;
+    return finish(b, kDfileOk);
+  }
   if (head_only) return rewind_entry(b, kDfileOk);  // the body is moved past later
   b->next_start = r.pos;
   if (!seek(b->in, b->entry_start)) return rewind_entry(b, kDfileIoError);
@@ -433,6 +459,7 @@ int dread(DfileBlock* b, char* buffer, long size) {
 
 int dforward(DfileBlock* b) {
   if (b == nullptr || b->in == nullptr) return kDfileIoError;
+  b->known_pos = -1;
   std::FILE* in = b->in;
   // Lines that no entry owns (only before a file's first entry) go along.
   for (;;) {

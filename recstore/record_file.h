@@ -81,6 +81,8 @@ struct DfileBlock {
   /// Set with code -4 when the file ended inside a line (no final newline):
   /// a larger buffer cannot help.
   bool eof_partial = false;
+  /// Offset of the stream when a streaming read left it known; -1 otherwise.
+  std::int64_t known_pos = -1;
 };
 
 /// Process-wide state of the library.
@@ -147,15 +149,18 @@ void derror(const char* module, int position);
 void ddead();
 
 namespace detail {
-/// How much of an entry a read takes in (the loader's shortcut).
+/// How much of an entry a read takes in (the loader's shortcuts).
 enum class ReadMode {
   kFull,
   /// For enclosure and Related-file entries only the first line (with its
-  /// "@" continuations) is read; the body is moved past by the next read.
+  /// "@" continuations) is read; the body is moved past unread.
   kHeadOfFiles,
 };
-/// dread with a read mode.
-int read_entry(DfileBlock* b, char* buffer, long size, ReadMode mode);
+/// dread with a read mode. With `stream` (the loader, which reads entry
+/// after entry and nothing else) the stream is not put back after code 1:
+/// it stays after the entry, entry_start is -1 and the offset is remembered,
+/// so a load makes no seek calls.
+int read_entry(DfileBlock* b, char* buffer, long size, ReadMode mode, bool stream = false);
 }  // namespace detail
 
 }  // namespace plix

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <optional>
+#include <unordered_map>
 
 #include "recstore/enclosures.h"
 #include "util/messages.h"
@@ -15,8 +17,24 @@ namespace plix {
 
 namespace {
 
+// Names folded by the name rule (case, "-" = "_"), so that merging finds an
+// entry without a scan of the table per entry read.
+std::string fold_name(std::string_view n) {
+  std::string k(n);
+  for (char& c : k) {
+    if (c == '_')
+      c = '-';
+    else if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  }
+  return k;
+}
+
+// First entry of each folded name, as findfield would find it.
+using NameIndex = std::unordered_map<std::string, std::size_t>;
+
 // Adds one delivered entry to the table. 0 or -1.
-int store_entry(DfileBlock* b, const std::string& path, FieldTable& t, char how) {
+int store_entry(DfileBlock* b, const std::string& path, FieldTable& t, char how, NameIndex& index) {
   DfileState& st = dfile_state();
   if (b->value == nullptr) {
     warn("ERROR: %s: bad file format", path.c_str());
@@ -32,12 +50,25 @@ int store_entry(DfileBlock* b, const std::string& path, FieldTable& t, char how)
       return -1;
     }
     std::string_view title(v, static_cast<std::size_t>(nl - v));
-    return addfile(b->name, title, std::string_view(b->stamp ? b->stamp : ""), path, t, 1) ? 0 : -1;
+    std::optional<std::size_t> slot =
+        addfile(b->name, title, std::string_view(b->stamp ? b->stamp : ""), path, t, 1);
+    if (!slot) return -1;
+    index.emplace(fold_name(b->name), *slot);
+    return 0;
   }
   std::string_view value(v);
   if (!value.empty() && value.back() == '\n') value.remove_suffix(1);
-  int rc = how == 'a' ? appendfield(b->name, value, t) : addfield(b->name, value, t);
-  return rc == 0 ? 0 : -1;
+  std::string key = fold_name(b->name);
+  if (how != 'a') {
+    auto it = index.find(key);
+    if (it != index.end()) {  // addfield: the first entry of the name takes the value
+      setvalue(t[it->second], value);
+      return 0;
+    }
+  }
+  if (appendfield(b->name, value, t) != 0) return -1;
+  index.emplace(std::move(key), t.size() - 1);
+  return 0;
 }
 
 // loadtable's pause: while the file holds exactly one byte, its writer is at
@@ -81,12 +112,15 @@ int dloadtable(DfileBlock* b, const std::string& path, FieldTable& t, char how) 
       fatal("INTERNAL ERROR: can't initialize memory for dloadtable(): %s", std::strerror(ENOMEM));
     }
   }
+  b->known_pos = -1;
   detail::ReadMode mode =
       st.Load_related_files ? detail::ReadMode::kFull : detail::ReadMode::kHeadOfFiles;
+  NameIndex index;
+  for (std::size_t i = 0; i < t.size(); ++i) index.emplace(fold_name(t[i].name), i);
   for (;;) {
-    int rc = detail::read_entry(b, buf.data(), static_cast<long>(buf.size()), mode);
+    int rc = detail::read_entry(b, buf.data(), static_cast<long>(buf.size()), mode, true);
     if (rc == kDfileOk) {
-      if (store_entry(b, path, t, how) != 0) return -1;
+      if (store_entry(b, path, t, how, index) != 0) return -1;
       continue;
     }
     if (rc == kDfileNoRoom && !b->eof_partial) {

@@ -112,6 +112,40 @@ TEST(Loadtable, AppendKeepsRepeatedNamesAndLoadRelatedFilesKeepsBodies) {
                path);
 }
 
+TEST(Loadtable, MergingFollowsTheNameRuleAndTheFirstEntry) {
+  RecstoreEnv env;
+  std::string path = env.file("rec", "A-B: 2\nE::s::t\n body\nE: plain\nnew: n\nNEW: m\n");
+  FieldTable t;
+  addfield("a_b", "1", t);
+  ASSERT_EQ(loadtable(path, t), 0);
+  ASSERT_EQ(t.size(), 3u);
+  EXPECT_EQ(t[0].name, "a_b");
+  EXPECT_EQ(t[0].value, "2");
+  EXPECT_EQ(t[1].value, "plain");  // the first entry of the name, a file entry here
+  EXPECT_TRUE(t[1].has_file);
+  EXPECT_EQ(t[2].name, "new");
+  EXPECT_EQ(t[2].value, "m");
+}
+
+TEST(Loadtable, LongEnclosureLineAndHugeBodyWithRelatedFilesLoaded) {
+  RecstoreEnv env;
+  std::string title(3000, 't');
+  std::string body;
+  for (int i = 0; i < 500; ++i) body += " body line " + std::to_string(i) + "\n";
+  std::string path = env.file("rec", "E::s::" + title + "\n" + body + "A: x\n");
+  FieldTable t;
+  ASSERT_EQ(loadtable(path, t), 0);
+  ASSERT_EQ(t.size(), 2u);
+  EXPECT_EQ(t[0].value, title);
+  EXPECT_EQ(t[1].value, "x");
+  dfile_state().Load_related_files = true;
+  FieldTable plain;
+  ASSERT_EQ(loadtable(path, plain), 0);
+  ASSERT_EQ(plain.size(), 2u);
+  EXPECT_EQ(plain[0].value, title + "\n" + body.substr(0, body.size() - 1));
+  EXPECT_FALSE(plain[0].has_file);
+}
+
 TEST(Loadtable, HugePlainEntryGrowsTheBufferAndKeepsIt) {
   RecstoreEnv env;
   std::string big(300000, 'v');

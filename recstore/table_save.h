@@ -7,8 +7,9 @@
 //   - leading blanks and tabs of a value or title (the loader drops them);
 //   - a null value (it loads as the empty text);
 //   - a text without a final newline (it comes back with one);
-//   - an entry named Related-file: it loads as a file entry, with its own
-//     name as stamp (a file entry of that name is written in that form);
+//   - a plain entry named Related-file: it loads as a file entry (a file
+//     entry of that name whose stamp is its name, or null, is written as
+//     "Related-file: title" and loads with its name as stamp);
 //   - several plain entries of one name under loadtable (it merges them;
 //     appendtable keeps them).
 // Tables that the format cannot hold are refused with a message: names that

@@ -8,7 +8,8 @@
 // Destroying the object without a successful commit removes the new file and
 // leaves the old one untouched. The new file gets the old file's permission
 // bits (and, where allowed, its owner and group); a file that did not exist
-// gets 0666 less the umask.
+// gets 0666 less the umask. A target that is a symbolic link is replaced by
+// a regular file (the link is not followed for writing).
 #pragma once
 
 #include <cstdio>

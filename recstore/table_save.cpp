@@ -16,8 +16,10 @@ namespace plix {
 
 namespace {
 
+// A Related-file entry is written in its own plain form when the loader
+// would give it the stamp it has (its name); otherwise as an enclosure.
 bool is_related_file(const Field& f) {
-  return fname_eq(f.name, "Related-file");
+  return fname_eq(f.name, "Related-file") && (!f.stamp || *f.stamp == f.name);
 }
 
 bool has_nul(std::string_view s) {

@@ -88,6 +88,26 @@ TEST(Savetable, ValuesRoundTrip) {
   }
 }
 
+TEST(Savetable, RelatedFileEntriesKeepTheirForm) {
+  RecstoreEnv env;
+  std::string body = env.file("body", "one\n\n two\n");
+  std::string path = env.home() + "/rec";
+  FieldTable t;
+  addfile("Related-file", "/some/path", "Related-file", body, t, 2);
+  addfile("Related_File", "/other", "by someone", body, t, 2);
+  ASSERT_EQ(savetable(path, t), 0);
+  std::string text = test::read_file(path);
+  EXPECT_EQ(text.substr(0, text.find('\n')), "Related-file: /some/path");
+  EXPECT_NE(text.find("Related_File::by someone::/other\n"), std::string::npos);
+  FieldTable back;
+  ASSERT_EQ(loadtable(path, back), 0);
+  ASSERT_EQ(back.size(), 2u);
+  EXPECT_EQ(back[0].stamp, "Related-file");
+  EXPECT_EQ(back[1].stamp, "by someone");
+  EXPECT_EQ(text_of(back[0]), "one\n\n two\n");
+  EXPECT_EQ(text_of(back[1]), "one\n\n two\n");
+}
+
 TEST(Savetable, UnstorableTablesAreRefusedAndTheOldFileStays) {
   RecstoreEnv env;
   std::string path = env.file("d/rec", "Old: file\n");

@@ -11,9 +11,7 @@
 
 namespace plix {
 
-FieldTable::~FieldTable() {
-  freefields(*this);
-}
+FieldTable::~FieldTable() { freefields(*this); }
 
 namespace {
 
@@ -242,9 +240,7 @@ int dfile_is_full(std::size_t slot, const FieldTable& t) {
   return 0;
 }
 
-int dfile_is_full(const FieldTable& t) {
-  return dfile_is_full(t.size(), t);
-}
+int dfile_is_full(const FieldTable& t) { return dfile_is_full(t.size(), t); }
 
 int quick_dffind(const std::vector<std::string>& names, std::string_view name) {
   for (std::size_t i = 0; i < names.size(); ++i)

@@ -1,0 +1,127 @@
+#include "recstore/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+#include "util/unique_fd.h"
+
+namespace plix {
+
+namespace {
+
+std::string dir_of(const std::string& path) {
+  std::string::size_type slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string base_of(const std::string& path) {
+  std::string::size_type slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Makes the rename durable: the directory entry reaches the disk too.
+void sync_dir(const std::string& dir) {
+  UniqueFd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd) ::fsync(fd.get());
+}
+
+}  // namespace
+
+AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {}
+
+AtomicFile::~AtomicFile() {
+  rollback();
+}
+
+int AtomicFile::open() {
+  if (stream_ != nullptr || target_.empty()) {
+    errno = EINVAL;
+    return -1;
+  }
+  // A dot name: never taken for a record or listed by the record globs.
+  std::string tmpl = dir_of(target_) + "/." + base_of(target_) + ".XXXXXX";
+  std::vector<char> buf(tmpl.begin(), tmpl.end());
+  buf.push_back('\0');
+  int raw = ::mkostemp(buf.data(), O_CLOEXEC);  // O_CREAT|O_EXCL, mode 0600
+  if (raw < 0) return -1;
+  UniqueFd fd(raw);
+  temp_ = buf.data();
+
+  struct stat st;
+  mode_t mode;
+  if (::stat(target_.c_str(), &st) == 0) {
+    mode = st.st_mode & 07777;
+    if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) {
+      // Keeping the owner needs privileges; keeping the group often works.
+      if (::fchown(fd.get(), st.st_uid, st.st_gid) != 0) {
+        [[maybe_unused]] int ignored = ::fchown(fd.get(), static_cast<uid_t>(-1), st.st_gid);
+      }
+    }
+  } else {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  if (::fchmod(fd.get(), mode) != 0) {
+    rollback();
+    return -1;
+  }
+  stream_ = ::fdopen(fd.get(), "w");
+  if (stream_ == nullptr) {
+    int err = errno;
+    fd.reset();
+    rollback();
+    errno = err;
+    return -1;
+  }
+  fd.release();
+  return 0;
+}
+
+int AtomicFile::commit() {
+  if (stream_ == nullptr) {
+    errno = EINVAL;
+    return -1;
+  }
+  bool ok = std::fflush(stream_) == 0 && !std::ferror(stream_) && ::fsync(fileno(stream_)) == 0;
+  int err = errno;
+  int rc = std::fclose(stream_);
+  stream_ = nullptr;
+  if (!ok || rc != 0) {
+    if (ok) err = errno;
+    rollback();
+    errno = err;
+    return -1;
+  }
+  if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+    err = errno;
+    rollback();
+    errno = err;
+    return -1;
+  }
+  temp_.clear();
+  sync_dir(dir_of(target_));
+  return 0;
+}
+
+void AtomicFile::rollback() {
+  int err = errno;
+  if (stream_ != nullptr) {
+    std::fclose(stream_);
+    stream_ = nullptr;
+  }
+  if (!temp_.empty()) {
+    ::unlink(temp_.c_str());
+    temp_.clear();
+  }
+  errno = err;
+}
+
+}  // namespace plix

@@ -1,0 +1,36 @@
+// Loading a whole record file into a FieldTable.
+//
+// Values lose their leading blanks and tabs and exactly one final newline.
+// Enclosure and Related-file entries become file entries that refer to the
+// record file (has_file set, owns_file clear, path = the record file, value =
+// the title, stamp = the enclosure stamp or, for Related-file, the name);
+// their bodies are moved past, never read into memory. With
+// Load_related_files set they load as plain values instead.
+//
+// The loader's buffer starts at 1024 bytes and doubles whenever an entry
+// does not fit; it keeps its size for later loads.
+#pragma once
+
+#include <string>
+
+#include "recstore/field_table.h"
+#include "recstore/record_file.h"
+
+namespace plix {
+
+/// Initial size of the loader's buffer.
+inline constexpr std::size_t kLoadBufferInitial = 1024;
+/// loadtable's wait for a file being written: tries, one second apart.
+inline constexpr int kLoadWaitTries = 30;
+
+/// Loads `path`, entries of a name already present replacing its value.
+/// Waits first while the file holds exactly one byte (being written).
+/// 0, or -1 with a message.
+int loadtable(const std::string& path, FieldTable& t);
+/// Loads `path` with every entry appended (no wait). 0 or -1.
+int appendtable(const std::string& path, FieldTable& t);
+/// The loader proper on an open block; how 'm' merges (addfield), 'a'
+/// appends (appendfield). 0, or -1 with a message.
+int dloadtable(DfileBlock* b, const std::string& path, FieldTable& t, char how);
+
+}  // namespace plix

@@ -40,6 +40,7 @@ class LayoutgenCli : public ::testing::Test {
   void SetUp() override {
     users_.add_user("plix", 4242, home_.path());
     users_.current_user_as("www");
+    home_.file("etc/cache_conf", "Headline: yes\n");
   }
 
   ProcessResult run(const std::vector<std::string>& args, std::vector<std::string> env = {}) {

@@ -1,0 +1,95 @@
+#include "layoutgen/layoutgen.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+#include "layoutgen/exit_status.h"
+#include "recstore/record_file.h"
+#include "recstore/table_load.h"
+#include "recstore/temp_files.h"
+#include "site/home.h"
+#include "site/web_user.h"
+#include "util/files.h"
+#include "util/messages.h"
+
+namespace plix {
+
+namespace {
+
+[[noreturn]] void usage(const char* prog) {
+  warn_text(usage_text(prog));
+  std::exit(kExitUsage);
+}
+
+void start_up(const char* prog) {
+  set_prog_name(prog);
+  getroot();  // ends the run when the database account is missing
+  dfile_state().Load_related_files = false;
+  http_init();
+  dfile_init("PLIXHOME", "plix");
+}
+
+// Loads what the query-like actions read before the class is known: the
+// query cache configuration (left empty when it cannot be loaded) and the
+// database schema text (absent when unreadable).
+void load_query_config(LayoutgenRun& run) {
+  const std::string& home = getroot();
+  if (loadtable(home + "/etc/cache_conf", run.cache_conf) != 0) freefields(run.cache_conf);
+  run.schema = file2buf(home + "/dbms/plix/.schema");
+}
+
+int dispatch(LayoutgenRun& run, const char* prog) {
+  const LayoutgenOptions& o = run.opts;
+  run.action = find_action(o.action.value_or(""));
+  if (!run.action || !action_requirements_met(*run.action, o)) usage(prog);
+  switch (run.action->action) {
+    case Action::kTransition:
+      if (o.state->size() != 1) {
+        warn("Invalid state to transition to: %s.\n", o.state->c_str());
+        return kExitUsage;
+      }
+      break;
+    case Action::kConvert:
+      run.convert = true;
+      [[fallthrough]];
+    case Action::kQuery:
+    case Action::kDisplay:
+      load_query_config(run);
+      break;
+    case Action::kCachedQuery:
+      if (is_http()) return kExitOk;
+      warn("Unable to cache information correctly.  Please run by the web user.\n");
+      return kExitNotWebUser;
+    default:
+      break;
+  }
+  if (o.state && run.action->action != Action::kTransition) usage(prog);
+  run.template_file = run.action->template_file;
+  return -1;  // go on with the form
+}
+
+int run_layoutgen(int argc, char** argv) {
+  const char* prog = argc > 0 ? argv[0] : "layoutgen";
+  LayoutgenRun run;
+  start_up(prog);
+  if (!parse_options(argc, argv, run.opts)) usage(prog);
+  int status = dispatch(run, prog);
+  if (status >= 0) return status;
+  // The form itself (class, states, template, output) is not built yet.
+  warn("%s: the %s form is not available yet\n", prog, std::string(run.action->name).c_str());
+  return kExitUsage;
+}
+
+}  // namespace
+
+int layoutgen_main(int argc, char** argv) {
+  try {
+    return run_layoutgen(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fputs("Out of memory\n", stderr);
+    return kExitUnusable;
+  }
+}
+
+}  // namespace plix

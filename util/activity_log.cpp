@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 
+#include "util/dates.h"
 #include "util/messages.h"
 
 namespace plix {
@@ -25,13 +25,7 @@ void reset_log_state() {
   st = LogState{};
 }
 
-std::string timestamp() {
-  std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
-  return format("%02d%02d%02d %02d%02d%02d", tm.tm_year % 100, tm.tm_mon + 1, tm.tm_mday,
-                tm.tm_hour, tm.tm_min, tm.tm_sec);
-}
+std::string timestamp() { return today(2); }
 
 namespace {
 

@@ -1,0 +1,174 @@
+#include "site/site_identity.h"
+
+#include <gtest/gtest.h>
+
+#include "recstore/record_file.h"
+#include "site/home.h"
+#include "site/site_files.h"
+#include "site/web_user.h"
+#include "tests/support/recstore_env.h"
+#include "tests/support/temp_home.h"
+#include "util/activity_log.h"
+#include "util/messages.h"
+
+namespace plix {
+namespace {
+
+class SiteIdentityTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    reset_site_state();
+    reset_site_identity_state();
+    reset_log_state();
+    reset_message_state();
+    reset_web_user_state();
+    site_state().home = home_.path();
+    log_state().home_provider = &gethomedir;
+    captured().clear();
+    message_state().warn_sink = [](const std::string& t) { captured() += t; };
+  }
+  void TearDown() override {
+    reset_site_state();
+    reset_site_identity_state();
+    reset_log_state();
+    reset_message_state();
+    reset_web_user_state();
+  }
+  static std::string& captured() {
+    static std::string* s = new std::string;
+    return *s;
+  }
+  std::string log() { return home_.read("spool/LOG"); }
+
+  test::TempHome home_;
+};
+
+TEST_F(SiteIdentityTest, MachineIdIsFirstFiveCharactersOfMachid) {
+  home_.file("conf/def.seq", "# counter\nMachid:  ABCde00042\n");
+  EXPECT_EQ(getmachid(), "ABCde");
+  EXPECT_EQ(setname(), 0);
+  EXPECT_EQ(ismysite("ABCxy00001"), 1);
+  EXPECT_EQ(ismymach("ABCxy00001"), 0);
+  EXPECT_EQ(ismymach("ABCde"), 1);
+  EXPECT_EQ(ismysite("AB"), 0);
+  // Kept once read: a later rewrite does not change it.
+  home_.file("conf/def.seq", "Machid: XYZab00001\n");
+  EXPECT_EQ(getmachid(), "ABCde");
+}
+
+TEST_F(SiteIdentityTest, MalformedOrMissingMachidIsLoggedAndGivesNothing) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"Machid: ABCde00042 \n", "Error reading machid from def.seq."},
+      {"Machid: ABCde0042\n", "Error reading machid from def.seq."},
+      {"Machid: abCde00042\n", "Error reading machid from def.seq."},
+      {"Machid: ABCde00042\n more\n", "Error reading machid from def.seq."},
+      {"Other: x\n", "Can't find Machid field in def.seq"},
+  };
+  for (const auto& [text, message] : cases) {
+    reset_site_identity_state();
+    reset_log_state();
+    log_state().home_provider = &gethomedir;
+    home_.file("spool/LOG", "");
+    home_.file("conf/def.seq", text);
+    EXPECT_EQ(getmachid(), std::nullopt) << text;
+    EXPECT_NE(log().find(std::string(message) + "\n"), std::string::npos) << text << log();
+    EXPECT_EQ(setname(), -1);
+  }
+}
+
+TEST_F(SiteIdentityTest, ProjectOwnershipAndItsMemory) {
+  home_.file("conf/def.seq", "Machid: ABCde00042\n");
+  home_.project("here", "bugs", "Path-to-owner: ABCde00001\n");
+  home_.project("there", "bugs", "Path-to-owner: XYZab00001\n");
+  home_.project("noowner", "bugs");
+  EXPECT_EQ(isremote("here"), 0);
+  EXPECT_EQ(isremote("there"), 1);
+  EXPECT_EQ(isremote("noowner"), 1);
+  EXPECT_EQ(isremote(""), 1);
+  EXPECT_EQ(isremote("../proj.info/here"), 1);  // never a path outside proj.info
+  EXPECT_EQ(isremote("missing"), 1);
+  // Asking again for the same project answers from memory.
+  home_.project("missing", "bugs", "Path-to-owner: ABCde00001\n");
+  EXPECT_EQ(isremote("missing"), 1);
+  EXPECT_EQ(isremote("here"), 0);
+  EXPECT_EQ(isremote("missing"), 0);  // another project was asked in between
+}
+
+TEST_F(SiteIdentityTest, ScopecheckCodes) {
+  home_.project("alpha", "bugs", "Proj-status: active since 2001\n");
+  home_.project("upper", "bugs", "Proj-status: Active\n");
+  home_.project("nostatus", "bugs");
+  home_.project("longword", "bugs", "Proj-status: " + std::string(56, 'a') + "\n");
+  home_.project("exact", "bugs", "Proj-status: " + std::string(55, 'a') + "\n");
+  EXPECT_EQ(scopecheck("alpha"), 0);
+  EXPECT_EQ(scopecheck("upper"), -3);
+  EXPECT_EQ(scopecheck("nostatus"), -2);
+  EXPECT_EQ(scopecheck("longword"), -4);
+  EXPECT_EQ(scopecheck("exact"), -3);
+  EXPECT_EQ(scopecheck("absent"), -1);
+  EXPECT_EQ(scopecheck("../conf"), -1);
+}
+
+TEST_F(SiteIdentityTest, HostNameIsFirstWordOfHostnameEntry) {
+  home_.file("conf/hostname", "Hostname:  bugs.example.org  extra\n");
+  EXPECT_EQ(dhost(), "bugs.example.org");
+  EXPECT_EQ(mypath(), "plix@bugs.example.org");
+  reset_site_identity_state();
+  home_.file("conf/hostname", "Other: x\n");
+  EXPECT_EQ(dhost(), "");
+  EXPECT_EQ(captured(), "Can't find Hostname field in " + (home_ / "conf/hostname") + "\n");
+  reset_site_identity_state();
+  captured().clear();
+  home_.file("conf/hostname", "Hostname:\n");
+  EXPECT_EQ(dhost(), "");
+  EXPECT_EQ(captured(), "No host in Hostname field in " + (home_ / "conf/hostname") + "\n");
+}
+
+class SiteFilesTest : public SiteIdentityTest {
+ protected:
+  test::RecstoreEnv store_;
+};
+
+TEST_F(SiteFilesTest, RemoveNullLeavesNoCopyForACleanFile) {
+  home_.file("clean", "no zero bytes\n");
+  EXPECT_EQ(remove_null(home_ / "clean"), std::nullopt);
+  EXPECT_EQ(store_.tmp_files().size(), 0u);
+  EXPECT_EQ(remove_null(home_ / "absent"), std::nullopt);
+  EXPECT_NE(log().find("Could not open " + (home_ / "absent")), std::string::npos);
+}
+
+TEST_F(SiteFilesTest, RemoveNullInplaceCleansAndKeepsPermissions) {
+  std::string text("a\0b\0\0c\n", 7);
+  home_.file("dirty", text, 0640);
+  std::optional<std::string> copy = remove_null(home_ / "dirty");
+  ASSERT_TRUE(copy);
+  EXPECT_EQ(test::read_file(*copy), "a b  c\n");
+  ::unlink(copy->c_str());
+
+  EXPECT_EQ(remove_null_inplace(home_ / "dirty"), 0);
+  EXPECT_EQ(home_.read("dirty"), "a b  c\n");
+  struct stat st;
+  ASSERT_EQ(::stat((home_ / "dirty").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_EQ(store_.tmp_files().size(), 0u);  // the cleaned copy is gone
+}
+
+TEST_F(SiteFilesTest, EnclosureStampNamesActionDateAndSafeUser) {
+  Field f;
+  f.name = "History";
+  // Run as the web server's account so REMOTE_USER names the web user.
+  auto real = ruserid();
+  ASSERT_TRUE(real);
+  reset_web_user_state();
+  home_.file("conf/http_user", *real + "\n");
+  http_init();
+  ::setenv("REMOTE_USER", "eve\nFake::entry", 1);
+  enclstamp("Added", f);
+  ::unsetenv("REMOTE_USER");
+  ASSERT_TRUE(f.stamp);
+  EXPECT_EQ(f.stamp->substr(0, 6), "Added ");
+  EXPECT_EQ(f.stamp->substr(12), " by eve_Fake__entry");
+}
+
+}  // namespace
+}  // namespace plix

@@ -123,8 +123,7 @@ std::string resolve_components(std::string_view p) {
   constexpr std::string_view kAutomount = "/tmp_mnt";
   if (out.starts_with(kAutomount) &&
       (out.size() == kAutomount.size() || out[kAutomount.size()] == '/')) {
-    out.erase(0, kAutomount.size());
-    if (out.empty()) out = "/";
+    out = out.size() == kAutomount.size() ? std::string("/") : out.substr(kAutomount.size());
   }
   return out;
 }

@@ -8,9 +8,8 @@
 
 #include "recstore/field_table.h"
 #include "recstore/table_load.h"
-#include "site/home.h"
+#include "template/help_files.h"
 #include "template/text_ops.h"
-#include "util/file_access.h"
 #include "util/files.h"
 #include "util/messages.h"
 
@@ -67,31 +66,6 @@ std::string without_quotes(std::string_view s) {
   for (char c : s)
     if (c != '"') out += c;
   return out;
-}
-
-// The file a picklist file name stands for, or nullopt when no candidate exists.
-std::optional<std::string> find_oneof_file(std::string_view name, std::string_view search_path) {
-  if (name.empty()) return std::nullopt;
-  if (name.front() == '/') return std::string(name);
-  if (name.substr(0, 2) == "$~") {
-    std::string_view rest = name.substr(2);
-    if (!rest.empty() && rest.front() == '/') rest.remove_prefix(1);
-    return gethomedir() + "/" + std::string(rest);
-  }
-  std::size_t pos = 0;
-  while (pos <= search_path.size()) {
-    std::size_t colon = search_path.find(':', pos);
-    if (colon == npos) colon = search_path.size();
-    std::string_view dir = search_path.substr(pos, colon - pos);
-    pos = colon + 1;
-    if (dir.empty()) continue;
-    std::string candidate = dir.front() == '/' ? std::string() : gethomedir() + "/";
-    candidate += dir;
-    candidate += "/";
-    candidate += name;
-    if (plix_access(candidate, 0) == 0) return candidate;
-  }
-  return std::nullopt;
 }
 
 bool is_regular_file(const std::string& path) {
@@ -173,7 +147,8 @@ std::optional<std::string> oneof2buf(std::string_view name, std::string_view sea
       field = clean.substr(f, fe - f);
     }
   }
-  std::optional<std::string> path = find_oneof_file(file_name, search_path);
+  // Help and picklist files are found by the same rules.
+  std::optional<std::string> path = find_help_file(file_name, search_path);
   if (!path) return std::nullopt;
   if (kind == PL_FILE || field.empty()) return file2buf(*path);
   // loadtable would block on a FIFO and fail on a directory: regular files only.

@@ -1,0 +1,293 @@
+#include "template/picklist.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <unordered_set>
+
+#include "recstore/field_table.h"
+#include "recstore/table_load.h"
+#include "template/help_files.h"
+#include "template/text_ops.h"
+#include "util/files.h"
+#include "util/messages.h"
+
+namespace plix {
+
+namespace {
+
+constexpr std::string_view kPicklistWords[] = {"oneof", "someof", "combobox"};
+
+// The pieces of a picklist line: its kind and where its name part lies
+// (offsets into the first line; name_end == name_begin when it has none).
+struct LineParts {
+  int kind = PL_FREE;
+  std::size_t name_begin = 0;
+  std::size_t name_end = 0;
+};
+
+std::string_view first_line(std::string_view text) {
+  return text.substr(0, text.find('\n'));
+}
+
+LineParts parse_picklist_line(std::string_view text) {
+  LineParts parts;
+  std::string_view line = first_line(text);
+  std::size_t at = line_content(line, 0);
+  if (at == npos) return parts;
+  if (std::none_of(std::begin(kPicklistWords), std::end(kPicklistWords),
+                   [&](std::string_view w) { return filter_is(w, line, at); }))
+    return parts;
+  parts.kind = PL_LIST;
+  std::size_t pos = next_token(line, at);
+  if (pos != npos && filter_is("-i", line, pos)) pos = next_token(line, pos);
+  if (pos != npos && line[pos] == '-') {
+    if (filter_is("-f", line, pos))
+      parts.kind = PL_FILE;
+    else if (filter_is("-d", line, pos))
+      parts.kind = PL_RECORD;
+    pos = next_token(line, pos);
+  }
+  if (pos == npos) return parts;
+  std::size_t end = line.size();
+  while (end > pos && is_white(line[end - 1])) --end;
+  parts.name_begin = pos;
+  parts.name_end = end;
+  return parts;
+}
+
+bool is_loaded(const Picklist& p) {
+  return p.kind != PL_FREE && p.kind != PL_END;
+}
+
+std::string without_quotes(std::string_view s) {
+  std::string out;
+  for (char c : s)
+    if (c != '"') out += c;
+  return out;
+}
+
+bool is_regular_file(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+void add_value(std::vector<std::string>& values, std::string_view v) {
+  values.emplace_back(v.substr(0, kMaxPickValue));
+}
+
+std::size_t first_free(const PickTable& table) {
+  for (std::size_t i = 0; i < table.entries.size(); ++i)
+    if (!is_loaded(table.entries[i])) return i;
+  return table.entries.size() - 1;
+}
+
+// Doubles the table when slot `i` is its end marker; indexes stay valid.
+void make_room(PickTable& table, std::size_t i) {
+  if (table.entries[i].kind != PL_END) return;
+  std::size_t end = table.entries.size() - 1;
+  table.entries.resize(std::max<std::size_t>(2 * end, end + 2));
+  table.entries[end] = Picklist{};
+  table.entries.back().kind = PL_END;
+}
+
+}  // namespace
+
+PickTable::PickTable() : entries(kPickTableInitial) {
+  entries.back().kind = PL_END;
+}
+
+int add2buffer(GrowBuffer& buf, std::string_view text) {
+  if (text.size() > buf.limit || buf.data.size() > buf.limit - text.size()) return 0;
+  std::size_t needed = buf.data.size() + text.size() + 1;
+  if (buf.capacity == 0) buf.capacity = kGrowBufferInitial;
+  while (needed >= buf.capacity) {
+    if (buf.capacity > SIZE_MAX / 2) {
+      buf.capacity = needed;
+      break;
+    }
+    buf.capacity *= 2;
+  }
+  buf.data.reserve(buf.capacity);
+  buf.data.append(text);
+  return 1;
+}
+
+int add2buffer(GrowBuffer& buf, const char* text) {
+  if (text == nullptr) return 0;
+  return add2buffer(buf, std::string_view(text));
+}
+
+int picklist_kind(std::string_view line) {
+  return parse_picklist_line(line).kind;
+}
+
+std::optional<std::string> get_oneof_name(std::string_view line) {
+  LineParts parts = parse_picklist_line(line);
+  if (parts.kind == PL_FREE || parts.name_end == parts.name_begin) return std::nullopt;
+  return std::string(line.substr(parts.name_begin, parts.name_end - parts.name_begin));
+}
+
+std::optional<std::string> oneof2buf(std::string_view name, std::string_view search_path,
+                                     int kind) {
+  if (kind != PL_FILE && kind != PL_RECORD) return std::nullopt;
+  std::string clean = without_quotes(name);
+  std::string_view file_name = clean;
+  std::string field;
+  if (kind == PL_RECORD) {
+    // "FILE FIELD": the file name is the first word, the field the next.
+    std::size_t end = 0;
+    while (end < clean.size() && !is_white(clean[end])) ++end;
+    file_name = std::string_view(clean).substr(0, end);
+    std::size_t f = skip_space(clean, end);
+    if (f != npos) {
+      std::size_t fe = f;
+      while (fe < clean.size() && !is_white(clean[fe])) ++fe;
+      field = clean.substr(f, fe - f);
+    }
+  }
+  // Help and picklist files are found by the same rules.
+  std::optional<std::string> path = find_help_file(file_name, search_path);
+  if (!path) return std::nullopt;
+  if (kind == PL_FILE || field.empty()) return file2buf(*path);
+  // loadtable would block on a FIFO and fail on a directory: regular files only.
+  if (!is_regular_file(*path)) return std::nullopt;
+  FieldTable record;
+  if (loadtable(*path, record) != 0) return std::nullopt;
+  const std::string* value = fieldvalue(field, record);
+  if (value == nullptr) return std::nullopt;
+  return *value;
+}
+
+std::optional<std::vector<std::string>> buf2values(std::optional<std::string_view> text, int kind) {
+  if (!text) return std::nullopt;
+  std::string_view t = text->substr(0, text->find('\0'));
+  std::vector<std::string> values;
+  if (kind == PL_FILE) {
+    for (std::size_t pos = skip_space(t, 0); pos != npos;) {
+      std::size_t nl = t.find('\n', pos);
+      add_value(values, t.substr(pos, nl == npos ? npos : nl - pos));
+      pos = nl == npos ? npos : skip_space(t, nl + 1);
+    }
+  } else {
+    // Line by line, so that no value ever holds a newline.
+    for (std::size_t start = 0; start < t.size();) {
+      std::size_t nl = t.find('\n', start);
+      std::string_view line = t.substr(start, nl == npos ? npos : nl - start);
+      for (std::size_t at = skip_space(line, 0); at != npos; at = next_token(line, at))
+        add_value(values, token_at(line, at));
+      if (nl == npos) break;
+      start = nl + 1;
+    }
+  }
+  if (values.empty()) return std::nullopt;
+  return values;
+}
+
+Picklist get_oneof_from_line(std::string_view line, std::string_view search_path) {
+  LineParts parts = parse_picklist_line(line);
+  if (parts.kind == PL_FREE || parts.name_end == parts.name_begin) return Picklist{};
+  Picklist p;
+  p.kind = parts.kind;
+  p.name = std::string(line.substr(parts.name_begin, parts.name_end - parts.name_begin));
+  std::optional<std::string> text;
+  if (p.kind == PL_LIST)
+    text = p.name;
+  else
+    text = oneof2buf(p.name, search_path, p.kind);
+  if (text) {
+    auto values = buf2values(*text, p.kind == PL_FILE ? PL_FILE : PL_LIST);
+    if (values) p.values = std::move(*values);
+  }
+  return p;
+}
+
+std::size_t which_oneof(const PickTable& table, std::string_view name) {
+  for (std::size_t i = 0; i < table.entries.size(); ++i) {
+    const Picklist& p = table.entries[i];
+    if (!is_loaded(p) || p.name == name) return i;
+  }
+  return table.entries.size() - 1;
+}
+
+PickTable& load_oneof(std::string_view line, std::optional<PickTable>& table,
+                      std::string_view search_path) {
+  if (!table) table.emplace();
+  std::optional<std::string> name = get_oneof_name(line);
+  if (!name) return *table;
+  std::size_t i = which_oneof(*table, *name);
+  if (is_loaded(table->entries[i])) return *table;  // cached: read once per name
+  Picklist p = get_oneof_from_line(line, search_path);
+  if (p.kind == PL_FREE) return *table;
+  make_room(*table, i);
+  table->entries[i] = std::move(p);
+  return *table;
+}
+
+std::optional<std::vector<std::string>> pl_get_oneof(std::string_view line,
+                                                     std::string_view search_path) {
+  Picklist p = get_oneof_from_line(line, search_path);
+  if (p.values.empty()) return std::nullopt;
+  return std::move(p.values);
+}
+
+Picklist* pl_find_oneof(std::optional<PickTable>& table, std::string_view line,
+                        std::string_view search_path) {
+  if (!table) return nullptr;
+  std::optional<std::string> name = get_oneof_name(line);
+  if (!name) return nullptr;
+  load_oneof(line, table, search_path);
+  Picklist& p = table->entries[which_oneof(*table, *name)];
+  if (!is_loaded(p) || p.values.empty()) return nullptr;
+  return &p;
+}
+
+Picklist* pl_merge_oneofs(std::optional<PickTable>& table, std::string_view text,
+                          std::string_view search_path, std::size_t* slot) {
+  if (!table) return nullptr;
+  std::size_t m = first_free(*table);
+  make_room(*table, m);
+  table->entries[m] = Picklist{PL_LIST, "", {}};
+  if (slot != nullptr) *slot = m;
+  for (std::string_view word : kPicklistWords) {
+    for (std::size_t at = next_filter(text, 0, word); at != npos;) {
+      Picklist* src = pl_find_oneof(table, text.substr(at), search_path);
+      // pl_find_oneof may have grown the table: index the merged entry afresh.
+      if (src != nullptr) merge_list(*src, table->entries[m]);
+      std::size_t next = after_line(text, at);
+      at = next == npos ? npos : next_filter(text, next, word);
+    }
+  }
+  Picklist& merged = table->entries[m];
+  if (merged.values.empty()) return nullptr;
+  std::sort(merged.values.begin(), merged.values.end());  // byte order: char_traits compare
+  return &merged;
+}
+
+Picklist* pl_merge_oneofs(std::optional<PickTable>& table, std::string_view text,
+                          std::string_view search_path) {
+  return pl_merge_oneofs(table, text, search_path, nullptr);
+}
+
+void merge_list(const Picklist& src, Picklist& dst) {
+  if (!is_loaded(src)) fatal("AHHH! merge_list");
+  if (dst.kind == PL_FREE) {
+    dst.kind = PL_LIST;
+    dst.values.clear();
+  }
+  // A set instead of finddups per value: project lists can be long.
+  std::unordered_set<std::string> held(dst.values.begin(), dst.values.end());
+  for (const std::string& v : src.values)
+    if (held.insert(v).second) dst.values.push_back(v);
+}
+
+bool finddups(const std::vector<std::string>& values, std::string_view value) {
+  return std::find(values.begin(), values.end(), value) != values.end();
+}
+
+void pl_free_picklists(std::optional<PickTable>& table) {
+  table.reset();
+}
+
+}  // namespace plix

@@ -3,15 +3,17 @@
 
 #include <string_view>
 
+#include "template/browser_detect.h"
+
 namespace plix {
 
 enum BrowserType : int {
-  BROWSER_UNKNOWN = 0,  ///< resolved from the user agent before output
-  BROWSER_NONE = 1,     ///< no scripting: dependent picklists become text fields
-  BROWSER_MOZILLA4 = 2,
-  BROWSER_MOZILLA5 = 3,
-  BROWSER_IE = 4,  ///< lists are objects named with "_OBJ"
-  BROWSER_IE4 = 5,
+  BROWSER_UNKNOWN = kBrowserCodeUnknown,  ///< resolved from the user agent before output
+  BROWSER_NONE = kBrowserCodeNone,        ///< no scripting: dependent picklists become text fields
+  BROWSER_MOZILLA4 = kBrowserCodeMozilla4,
+  BROWSER_MOZILLA5 = kBrowserCodeMozilla5,
+  BROWSER_IE = kBrowserCodeIE,  ///< lists are objects named with "_OBJ"
+  BROWSER_IE4 = kBrowserCodeIE4,
 };
 
 /// The type a -b argument names (case-sensitive substring tests, first match

@@ -5,6 +5,9 @@
 #include <new>
 
 #include "layoutgen/exit_status.h"
+#include "layoutgen/form_output.h"
+#include "layoutgen/form_setup.h"
+#include "template/browser_detect.h"
 #include "recstore/record_file.h"
 #include "recstore/table_load.h"
 #include "recstore/temp_files.h"
@@ -76,9 +79,14 @@ int run_layoutgen(int argc, char** argv) {
   if (!parse_options(argc, argv, run.opts)) usage(prog);
   int status = dispatch(run, prog);
   if (status >= 0) return status;
-  // The form itself (class, states, template, output) is not built yet.
-  warn("%s: the %s form is not available yet\n", prog, std::string(run.action->name).c_str());
-  return kExitUsage;
+  status = set_up_form(run, prog);
+  if (status >= 0) return status;
+  run.browser_type = pl_determine_browser(run.opts.browser);
+  std::string out = script_header(run.browser_type);
+  status = write_form(run, out);
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  if (std::fflush(stdout) != 0 && status == kExitOk) status = kExitUnusable;
+  return status;
 }
 
 }  // namespace

@@ -1,0 +1,39 @@
+// The form description on standard output: one record per form element in
+// page order, each a list of key and value pairs.
+//
+//   key [FS] NL value [FS] NL ... [RS] NL        FS = 0x1C, RS = 0x1E
+//
+// Order: the script header; scripts of dependent picklists; the Project
+// pseudo-record when no project is known; one record per shown template
+// field (query and convert write the Status pseudo-record in place of the
+// Status field); the group records; "Miscellaneous Fields"; in verbose mode
+// the picklist listing.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "layoutgen/layoutgen.h"
+
+namespace plix {
+
+inline constexpr char kFS = '\x1c';
+inline constexpr char kRS = '\x1e';
+/// Group definitions a form may hold, and the longest group line.
+inline constexpr std::size_t kMaxGroups = 128;
+inline constexpr std::size_t kMaxGroupLine = 1023;
+/// Longest state description shown in the Status values.
+inline constexpr std::size_t kMaxStateDescription = 63;
+
+/// The script header record of a browser type.
+std::string script_header(int browser_type);
+
+/// "&#NNN;" sequences become the byte NNN modulo 256 (kept when that is 0).
+std::string decode_char_refs(std::string_view text);
+
+/// Writes the whole description to `out`. Returns 0, or the exit status of
+/// a failure that ends the run (its message already written to stderr);
+/// what was written before the failure stays in `out`.
+int write_form(LayoutgenRun& run, std::string& out);
+
+}  // namespace plix

@@ -67,7 +67,9 @@ int state_access_ok(char state, std::string_view project, const FieldTable* reco
 std::string getsectoken(std::string_view user);
 
 /// 1 when a record may be handed from `project` to forward_target (state
-/// beginning with "F") or target; see the definition for the ownership rule.
+/// beginning with "F") or else target: the same project, or both projects'
+/// Path-to-owner known and `project` owned here or both owned by the same
+/// machine. 0 when any of project, state or the chosen target is empty.
 int ok2fwd(std::string_view project, std::string_view target, std::string_view forward_target,
            std::string_view state);
 

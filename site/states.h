@@ -29,8 +29,9 @@ namespace plix {
 
 /// States a statenames file may list.
 inline constexpr int kMaxClassStates = 31;
-/// Distinct letters a loaded routing table may name (one byte of the
-/// 31-byte list is its terminator in the file-compatible layout).
+/// Distinct letters a loaded routing table may name: state lists are
+/// handed on as 31-byte texts with their terminating zero, so 30 fit. A
+/// table naming more is refused.
 inline constexpr std::size_t kMaxStatelist = 30;
 /// Rows and columns of the transition table.
 inline constexpr std::size_t kTransitionSize = 31;

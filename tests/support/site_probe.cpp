@@ -4,6 +4,7 @@
 //
 //   site_probe gethomedir isplix bugpath=ABCde00042 ruserid
 //   -> "gethomedir: /home/plix\nisplix: 1\n..."
+//   site_probe plix_getgroups=dev1 state_access_ok=A:alpha
 //
 // An absent answer prints "(null)". "real_uid=N" (root only) makes N the
 // real uid while the effective uid stays, for the lookups of the real user.
@@ -14,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "site/access.h"
 #include "site/home.h"
 #include "site/web_user.h"
 #include "util/activity_log.h"
@@ -59,6 +61,12 @@ std::optional<std::string> run(std::string_view cmd, const std::string& arg) {
   if (cmd == "get_http_user") return show(get_http_user());
   if (cmd == "is_http") return std::to_string(is_http());
   if (cmd == "ruserid") return show(ruserid());
+  if (cmd == "plix_getgroups") return plix_getgroups(arg);
+  if (cmd == "state_access_ok") {
+    // STATE:PROJECT
+    if (arg.size() < 2 || arg[1] != ':') return std::nullopt;
+    return std::to_string(state_access_ok(arg[0], arg.substr(2), nullptr));
+  }
   return std::nullopt;
 }
 

@@ -1,0 +1,338 @@
+#include "site/access.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+
+#include "recstore/record_file.h"
+#include "site/home.h"
+#include "site/site_identity.h"
+#include "site/states.h"
+#include "site/web_user.h"
+#include "tests/support/site_probe.h"
+#include "tests/support/temp_home.h"
+#include "util/activity_log.h"
+#include "util/messages.h"
+
+namespace plix {
+namespace {
+
+class AccessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    reset_all();
+    site_state().home = home_.path();
+    site_state().plix_uid = ::getuid() + 1;  // the test process is not the database account
+    log_state().home_provider = &gethomedir;
+    as_user("dev1");
+    captured().clear();
+    message_state().warn_sink = [](const std::string& t) { captured() += t; };
+    home_.file("conf/def.seq", "Machid: ABCde00042\n");
+    home_.project("alpha", "bugs", "Path-to-owner: ABCde00001\n");
+    home_.project("remote", "bugs", "Path-to-owner: XYZab00001\nRemote-mod-ok: ABCde\n");
+    home_.project("foreign", "bugs", "Path-to-owner: XYZab00001\n");
+  }
+  void TearDown() override { reset_all(); }
+  static void reset_all() {
+    reset_site_state();
+    reset_site_identity_state();
+    reset_log_state();
+    reset_message_state();
+    reset_web_user_state();
+    reset_states_state();
+    reset_access_state();
+    reset_dfile_state();
+  }
+  static std::string& captured() {
+    static std::string* s = new std::string;
+    return *s;
+  }
+  // Makes `name` the web user, forgetting the groups of the one before.
+  static void as_user(const std::string& name) {
+    web_user_state().ruser_known = true;
+    web_user_state().ruser = name;
+    access_state().groups.reset();
+  }
+  void rules(const std::string& project, const std::string& text) {
+    home_.file("projects/" + project + "/proj.control", text);
+  }
+
+  test::TempHome home_;
+};
+
+FieldTable table_of(std::initializer_list<std::pair<const char*, const char*>> entries) {
+  FieldTable t;
+  for (const auto& [name, value] : entries) addfield(name, value, t);
+  return t;
+}
+
+TEST_F(AccessTest, ExpandVariablesTakesTheRecordFirstThenTheRulesWithoutLooping) {
+  FieldTable record = table_of({{"Engineer", "eng1"}, {"Team", "t1  t2"}, {"Blank", ""}});
+  FieldTable rule_table = table_of({
+      {"Engineer", "ruleeng"},
+      {"Lead", "$Engineer boss"},
+      {"Self", "$Self x"},
+      {"A", "$B a"},
+      {"B", "$A b"},
+      {"Team", "$Team rt"},
+      {"Empty", ""},
+  });
+  struct Case {
+    const char* text;
+    bool with_record;
+    std::optional<std::string> expect;
+  } cases[] = {
+      {"$Engineer admin", true, "eng1 admin"},
+      {"$Engineer admin", false, "ruleeng admin"},
+      {"$engineer", false, "ruleeng"},  // names compare as field names do
+      {"$Lead", true, "eng1 boss"},     // the record wins inside a rule too
+      {"$Lead", false, "ruleeng boss"},
+      {"$Self", false, "x"},  // a rule cannot refer to itself
+      {"$A", false, "b a"},   // nor to itself by way of another
+      {"$B $A", false, "a b b a"},
+      {"$Team", true, "t1  t2"},  // a record value is taken unchanged
+      {"$Team", false, "rt"},
+      {"\tone \t two  ", false, "one two"},
+      {"$Blank", true, std::nullopt},
+      {"$Empty $Missing $", false, std::nullopt},
+      {"", false, std::nullopt},
+      {" \t ", true, std::nullopt},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(expand_variables(c.text, c.with_record ? &record : nullptr, rule_table), c.expect)
+        << c.text << " " << c.with_record;
+  EXPECT_EQ(captured(), "");
+}
+
+TEST_F(AccessTest, ExpandVariablesStopsRulesThatDoubleAtEachLevel) {
+  FieldTable t;
+  for (int i = 0; i < 40; ++i) {
+    std::string next = "$X" + std::to_string(i + 1);
+    addfield("X" + std::to_string(i), next + " " + next, t);
+  }
+  addfield("X40", "w", t);
+  auto start = std::chrono::steady_clock::now();
+  auto out = expand_variables("$X0", nullptr, t);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  ASSERT_TRUE(out);
+  EXPECT_EQ(out->substr(0, 4), "w w ");
+  EXPECT_EQ(captured(), "Variable expansion stopped after 100000 words\n");
+}
+
+TEST_F(AccessTest, StateAccessFollowsAllowListsGroupsAndReferences) {
+  home_.file("conf/groups", "qa: qa1, qa2\nops:\tdev1,\n  ops1\n");
+  rules("alpha",
+        "A-allow: dev1\n"
+        "A-allow-group:\n"
+        "B-allow-group: qa\n"
+        "C-allow: $Engineer admin\n"
+        "Engineer: ruleeng\n"
+        "D-allow: $D-allow dev2\n"
+        "E-allow: nobody\n"
+        "E-allow-group: ops\n"
+        "G-allow: $Nothing\n");
+  FieldTable with_engineer = table_of({{"Engineer", "eng1"}});
+  FieldTable without = table_of({{"Status", "A"}});
+  struct Case {
+    const char* user;
+    char state;
+    const FieldTable* record;
+    int expect;
+  } cases[] = {
+      {"dev1", 'R', nullptr, 1},  // a state without rules is open
+      {"dev1", 'A', nullptr, 1},        {"dev2", 'A', nullptr, 0},
+      {"dev1", 'a', nullptr, 1},  // a-allow is A-allow
+      {"qa2", 'B', nullptr, 1},         {"qa3", 'B', nullptr, 0},
+      {"eng1", 'C', &with_engineer, 1}, {"ruleeng", 'C', &with_engineer, 0},
+      {"ruleeng", 'C', &without, 1},    {"admin", 'C', &without, 1},
+      {"eng1", 'C', &without, 0},       {"dev2", 'D', nullptr, 1},
+      {"dev1", 'D', nullptr, 0},        {"ops1", 'E', nullptr, 1},
+      {"dev1", 'E', nullptr, 1},        {"qa1", 'E', nullptr, 0},
+      {"anyone", 'G', nullptr, 1},  // an empty expansion counts as no rule
+  };
+  for (const auto& c : cases) {
+    as_user(c.user);
+    EXPECT_EQ(state_access_ok(c.state, "alpha", c.record), c.expect) << c.user << " " << c.state;
+  }
+  EXPECT_EQ(captured(), "");
+}
+
+TEST_F(AccessTest, UnreadableRulesDenyHereAndFollowRemoteModificationElsewhere) {
+  rules("alpha", "A-allow: dev1\n");
+  home_.file("projects/alpha/proj.control", "A-allow: dev1\n", 0);
+  as_user("dev2");
+  struct Case {
+    const char* project;
+    int expect;
+  } cases[] = {
+      {"alpha", 0},              // owned here, rules unreadable
+      {"missing", 0},            // no rules and no information record: owned nowhere here
+      {"remote", 1},             // elsewhere, this site may modify it
+      {"foreign", 0},            // elsewhere, this site may not
+      {"../projects/alpha", 0},  // not a project name
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(state_access_ok('A', c.project, nullptr), c.expect) << c.project;
+  EXPECT_EQ(captured(), "");
+}
+
+TEST_F(AccessTest, RulesOfRemoteProjectsApplyOnlyWhereModificationIsAllowed) {
+  rules("remote", "A-allow: dev1\n");
+  rules("foreign", "A-allow: dev1\n");
+  EXPECT_EQ(state_access_ok('A', "remote", nullptr), 1);
+  EXPECT_EQ(state_access_ok('B', "remote", nullptr), 1);
+  EXPECT_EQ(state_access_ok('A', "foreign", nullptr), 0);
+  EXPECT_EQ(access_state().rules_project, std::nullopt);
+  as_user("dev2");
+  EXPECT_EQ(state_access_ok('A', "remote", nullptr), 0);
+}
+
+TEST_F(AccessTest, RulesOfOneProjectAreCached) {
+  rules("alpha", "A-allow: dev1\n");
+  rules("beta", "A-allow: dev2\n");
+  home_.project("beta", "bugs", "Path-to-owner: ABCde00001\n");
+  EXPECT_EQ(state_access_ok('A', "alpha", nullptr), 1);
+  rules("alpha", "A-allow: dev2\n");
+  EXPECT_EQ(state_access_ok('A', "alpha", nullptr), 1);  // not read again
+  EXPECT_EQ(state_access_ok('A', "beta", nullptr), 0);
+  EXPECT_EQ(access_state().rules_project, "beta");
+  EXPECT_EQ(state_access_ok('A', "alpha", nullptr), 0);  // read again after beta
+}
+
+TEST_F(AccessTest, NamelessUserIsDeniedAndTheDatabaseAccountAllowed) {
+  rules("alpha", "A-allow: dev1\n");
+  web_user_state().ruser.reset();
+  EXPECT_EQ(state_access_ok('A', "alpha", nullptr), 0);
+  EXPECT_EQ(captured(), "Your user ID number does not have a name...");
+  as_user("dev2");
+  site_state().plix_uid = ::getuid();
+  EXPECT_EQ(state_access_ok('A', "alpha", nullptr), 1);
+  EXPECT_EQ(state_access_ok('A', "no/such", nullptr), 1);
+}
+
+TEST_F(AccessTest, SecurityTokenOfTheUserElseOther) {
+  std::string max(999, 't');
+  home_.file("etc/security",
+             "dev1:   \tsecret one\n"
+             "big: " +
+                 max +
+                 "x\n"
+                 "exact: " +
+                 max +
+                 "\n"
+                 "OTHER: guest\n");
+  struct Case {
+    const char* user;
+    std::string token, message;
+  } cases[] = {
+      {"dev1", "secret one", ""},
+      {"nobody", "guest", ""},
+      {"", "guest", ""},
+      {"exact", max, ""},
+      {"big", "", "Security token for big too large!\n"},
+  };
+  for (const auto& c : cases) {
+    captured().clear();
+    EXPECT_EQ(getsectoken(c.user), c.token) << c.user;
+    EXPECT_EQ(captured(), c.message) << c.user;
+  }
+}
+
+TEST_F(AccessTest, SecurityTokenMissingOrTooLarge) {
+  // An entry too large for the reader is too large a token, never a reason
+  // to hand out OTHER's.
+  home_.file("etc/security", "OTHER: guest\nhuge: " + std::string(5000, 'h') + "\n");
+  EXPECT_EQ(getsectoken("huge"), "");
+  EXPECT_EQ(captured(), "Security token for huge too large!\n");
+  home_.file("etc/security", "dev1: secret\n");
+  EXPECT_EQ(getsectoken("nobody"), "");
+  home_.file("etc/security", "OTHER: " + std::string(1000, 'y') + "\n");
+  captured().clear();
+  EXPECT_EQ(getsectoken("nobody"), "");
+  EXPECT_EQ(captured(), "Security token for nobody too large!\n");
+  std::remove((home_ / "etc/security").c_str());
+  captured().clear();
+  EXPECT_EQ(getsectoken("dev1"), "");
+  EXPECT_EQ(captured(), "");
+}
+
+TEST_F(AccessTest, Ok2fwdByOwnership) {
+  home_.project("here2", "bugs", "Path-to-owner: ABCde00002\n");
+  home_.project("foreign2", "bugs", "Path-to-owner: XYZab00001\n");
+  home_.project("noowner", "bugs");
+  struct Case {
+    const char* project;
+    const char* target;
+    const char* forward;
+    const char* state;
+    int expect;
+  } cases[] = {
+      {"alpha", "foreign", "", "A", 1},     // owned here
+      {"alpha", "", "foreign", "F", 1},     // F: the forward target counts
+      {"alpha", "foreign", "", "F", 0},     // ... and it is empty
+      {"foreign", "alpha", "", "A", 0},     // owned elsewhere, owners differ
+      {"foreign", "foreign2", "", "A", 1},  // owned elsewhere by the same site
+      {"foreign", "foreign", "", "A", 1},   // the same project
+      {"alpha", "noowner", "", "A", 0},     // an owner is needed on both sides
+      {"alpha", "missing", "", "A", 0},    {"alpha", "../proj.info/alpha", "", "A", 0},
+      {"", "alpha", "", "A", 0},           {"alpha", "here2", "", "", 0},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(ok2fwd(c.project, c.target, c.forward, c.state), c.expect)
+        << c.project << " -> " << c.target << "/" << c.forward << " " << c.state;
+}
+
+TEST_F(AccessTest, GroupsFromConfGroupsForAnUnknownSystemUser) {
+  home_.file("conf/groups", "qa: qa1, dev1x\nops: a,dev1\nall:\tdev1\n");
+  EXPECT_EQ(plix_getgroups("dev1"), "ops all");
+  EXPECT_EQ(plix_getgroups(""), "");
+  EXPECT_EQ(plix_getgroups(std::string("dev1\0x", 6)), "");
+}
+
+// --- Under fake users, in a child process. ---
+
+class AccessProbeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (test::nss_wrapper_library().empty()) GTEST_SKIP() << "nss_wrapper not installed";
+    users.add_user("plix", 1500, home.path());
+    users.add_user("dev1", 2001);
+    users.add_user("dev2", 2002);
+    users.add_group("eng", 3000, {"dev2", "dev1"});
+    users.add_group("docs", 3001, {"dev2"});
+    users.add_group("ops", 3002, {"dev1"});
+  }
+  test::ProcessResult probe(const std::vector<std::string>& args) {
+    return test::run_site_probe(users, args, {"PLIXHOME=" + home.path()});
+  }
+  test::TempHome home;
+  test::FakeUsers users;
+};
+
+TEST_F(AccessProbeTest, GroupsComeFromConfGroupsThenPrimaryThenMemberships) {
+  home.file("conf/groups", "qa: qa1, dev1\nweb: x\nall: dev1 dev2\n");
+  auto r = probe(
+      {"plix_getgroups=dev1", "plix_getgroups=dev2", "plix_getgroups=qa1", "plix_getgroups=ghost"});
+  EXPECT_EQ(r.out,
+            "plix_getgroups: qa all dev1 eng ops\n"
+            "plix_getgroups: all dev2 eng docs\n"
+            "plix_getgroups: qa\n"
+            "plix_getgroups: \n")
+      << r.err;
+}
+
+TEST_F(AccessProbeTest, SystemGroupMembershipGrantsAState) {
+  users.current_user_as("dev1");
+  home.file("conf/def.seq", "Machid: ABCde00042\n");
+  home.project("alpha", "bugs", "Path-to-owner: ABCde00001\n");
+  home.file("projects/alpha/proj.control",
+            "A-allow-group: eng\nB-allow-group: docs\nC-allow: dev2\nC-allow-group: dev1\n");
+  auto r = probe({"state_access_ok=A:alpha", "state_access_ok=B:alpha", "state_access_ok=C:alpha"});
+  EXPECT_EQ(r.out, "state_access_ok: 1\nstate_access_ok: 0\nstate_access_ok: 1\n") << r.err;
+  EXPECT_EQ(r.err, "");
+}
+
+}  // namespace
+}  // namespace plix

@@ -45,19 +45,23 @@ int cdhomedir() {
 
 namespace {
 
-uid_t plix_uid() {
+// The database account's uid; unknown only when the home was set without a
+// lookup (tests), and then no process is the database account.
+std::optional<uid_t> plix_uid() {
   if (!site_state().plix_uid) gethomedir();
-  return *site_state().plix_uid;
+  return site_state().plix_uid;
 }
 
 }  // namespace
 
 bool isplix() {
-  return ::getuid() == plix_uid();
+  std::optional<uid_t> uid = plix_uid();
+  return uid && ::getuid() == *uid;
 }
 
 bool iseplix() {
-  return ::geteuid() == plix_uid();
+  std::optional<uid_t> uid = plix_uid();
+  return uid && ::geteuid() == *uid;
 }
 
 std::string uhomedir(std::string_view user) {

@@ -159,15 +159,21 @@ TEST_F(LayoutgenForm, ModifyShowsTheRecordsValues) {
 }
 
 TEST_F(LayoutgenForm, TransitionParsesThePathOfStates) {
-  // Only fields reached in R are shown; the path from N to R passes A.
+  // Logic is resolved for the first state of the path: from N the path to R
+  // is A then R, so the A-only field shows; from A the path is R alone.
   home_.klass("bugs").tmpl(std::string(kTemplate) +
                            "Fix: if equals $STATE R\n   \"Fix: %s\"\n fi\n"
                            "Owner: if equals $STATE A\n   \"Owner: %s\"\n fi\n");
   home_.record("ABCde00042", "Project: alpha\nStatus: N\nHeadline: x\n");
-  ProcessResult r = run({"-a", "transition", "-i", "ABCde00042", "-s", "R"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find(kv("name", "Fix")), std::string::npos);
-  EXPECT_NE(r.out.find(kv("name", "Owner")), std::string::npos);
+  home_.record("ABCde00045", "Project: alpha\nStatus: A\nHeadline: x\n");
+  ProcessResult from_n = run({"-a", "transition", "-i", "ABCde00042", "-s", "R"});
+  ASSERT_EQ(from_n.status, 0) << from_n.err;
+  EXPECT_NE(from_n.out.find(kv("name", "Owner")), std::string::npos);
+  EXPECT_EQ(from_n.out.find(kv("name", "Fix")), std::string::npos);
+  ProcessResult from_a = run({"-a", "t", "-i", "ABCde00045", "-s", "R"});
+  ASSERT_EQ(from_a.status, 0) << from_a.err;
+  EXPECT_EQ(from_a.out.find(kv("name", "Owner")), std::string::npos);
+  EXPECT_NE(from_a.out.find(kv("name", "Fix")), std::string::npos);
 
   ProcessResult bad_target = run({"-a", "transition", "-i", "ABCde00042", "-s", "Z"});
   EXPECT_EQ(bad_target.status, 3);

@@ -39,8 +39,11 @@ run() {
     ASAN_OPTIONS=verify_asan_link_order=0 "$layoutgen" "$@" > "$work/out" 2> "$work/err"
   local status=$?
   set -e
-  # Separator bytes and tabs made visible.
-  if [ -s "$work/out" ]; then echo "stdout:"; cat -A "$work/out" | sed 's/^/  /'; fi
+  # The separator bytes made visible: 0x1C as [FS], 0x1E as [RS].
+  if [ -s "$work/out" ]; then
+    echo "stdout:"
+    sed "s/\x1c/[FS]/g; s/\x1e/[RS]/g; s|$work/home|\$PLIXHOME|g; s/^/  /" "$work/out"
+  fi
   if [ -s "$work/err" ]; then echo "stderr:"; sed "s|$layoutgen|layoutgen|; s/^/  /" "$work/err"; fi
   echo "exit status: $status"
   echo
@@ -58,3 +61,13 @@ echo "== A transition needs exactly one state letter"
 run -a transition -i ABCde00001 -s AB
 echo "== Conflicting options are refused in either order"
 run -i ABCde00001 -c software
+
+echo "== The submit form of the class 'software' (verbose: a dashed line before each field,"
+echo "   the group definitions as written, and the loaded picklists at the end)"
+run -a submit -c software -v
+echo "== The modify form of record ABCde00001: the record's values as defaults"
+run -a modify -i ABCde00001
+echo "== The form for moving ABCde00001 from N (new) to R (resolved): the path passes A"
+run -a transition -i ABCde00001 -s R
+echo "== The query form: fields named in etc/cache_conf, states with their descriptions"
+run -a query -c software -b MSIE

@@ -12,6 +12,7 @@
 #include "site/states.h"
 #include "site/web_user.h"
 #include "tests/support/site_probe.h"
+#include "tests/support/site_env.h"
 #include "tests/support/temp_home.h"
 #include "util/activity_log.h"
 #include "util/messages.h"
@@ -22,44 +23,19 @@ namespace {
 class AccessTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    reset_all();
-    site_state().home = home_.path();
-    site_state().plix_uid = ::getuid() + 1;  // the test process is not the database account
-    log_state().home_provider = &gethomedir;
-    as_user("dev1");
-    captured().clear();
-    message_state().warn_sink = [](const std::string& t) { captured() += t; };
     home_.file("conf/def.seq", "Machid: ABCde00042\n");
     home_.project("alpha", "bugs", "Path-to-owner: ABCde00001\n");
     home_.project("remote", "bugs", "Path-to-owner: XYZab00001\nRemote-mod-ok: ABCde\n");
     home_.project("foreign", "bugs", "Path-to-owner: XYZab00001\n");
   }
-  void TearDown() override { reset_all(); }
-  static void reset_all() {
-    reset_site_state();
-    reset_site_identity_state();
-    reset_log_state();
-    reset_message_state();
-    reset_web_user_state();
-    reset_states_state();
-    reset_access_state();
-    reset_dfile_state();
-  }
-  static std::string& captured() {
-    static std::string* s = new std::string;
-    return *s;
-  }
-  // Makes `name` the web user, forgetting the groups of the one before.
-  static void as_user(const std::string& name) {
-    web_user_state().ruser_known = true;
-    web_user_state().ruser = name;
-    access_state().groups.reset();
-  }
+  std::string& captured() { return env_.warnings(); }
+  void as_user(const std::string& name) { env_.as_user(name); }
   void rules(const std::string& project, const std::string& text) {
     home_.file("projects/" + project + "/proj.control", text);
   }
 
   test::TempHome home_;
+  test::SiteEnv env_{home_.path()};
 };
 
 FieldTable table_of(std::initializer_list<std::pair<const char*, const char*>> entries) {

@@ -7,6 +7,7 @@
 #include "site/site_files.h"
 #include "site/web_user.h"
 #include "tests/support/recstore_env.h"
+#include "tests/support/site_env.h"
 #include "tests/support/temp_home.h"
 #include "util/activity_log.h"
 #include "util/messages.h"
@@ -16,31 +17,11 @@ namespace {
 
 class SiteIdentityTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    reset_site_state();
-    reset_site_identity_state();
-    reset_log_state();
-    reset_message_state();
-    reset_web_user_state();
-    site_state().home = home_.path();
-    log_state().home_provider = &gethomedir;
-    captured().clear();
-    message_state().warn_sink = [](const std::string& t) { captured() += t; };
-  }
-  void TearDown() override {
-    reset_site_state();
-    reset_site_identity_state();
-    reset_log_state();
-    reset_message_state();
-    reset_web_user_state();
-  }
-  static std::string& captured() {
-    static std::string* s = new std::string;
-    return *s;
-  }
+  std::string& captured() { return env_.warnings(); }
   std::string log() { return home_.read("spool/LOG"); }
 
   test::TempHome home_;
+  test::SiteEnv env_{home_.path()};
 };
 
 TEST_F(SiteIdentityTest, MachineIdIsFirstFiveCharactersOfMachid) {
@@ -157,6 +138,7 @@ TEST_F(SiteFilesTest, EnclosureStampNamesActionDateAndSafeUser) {
   Field f;
   f.name = "History";
   // Run as the web server's account so REMOTE_USER names the web user.
+  reset_web_user_state();
   auto real = ruserid();
   ASSERT_TRUE(real);
   reset_web_user_state();

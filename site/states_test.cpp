@@ -10,6 +10,7 @@
 #include "site/home.h"
 #include "site/site_identity.h"
 #include "site/web_user.h"
+#include "tests/support/site_env.h"
 #include "tests/support/temp_home.h"
 #include "util/activity_log.h"
 #include "util/messages.h"
@@ -19,31 +20,7 @@ namespace {
 
 class StatesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    reset_all();
-    site_state().home = home_.path();
-    site_state().plix_uid = ::getuid() + 1;  // the test process is not the database account
-    log_state().home_provider = &gethomedir;
-    web_user_state().ruser_known = true;
-    web_user_state().ruser = "dev1";
-    captured().clear();
-    message_state().warn_sink = [](const std::string& t) { captured() += t; };
-  }
-  void TearDown() override { reset_all(); }
-  static void reset_all() {
-    reset_site_state();
-    reset_site_identity_state();
-    reset_log_state();
-    reset_message_state();
-    reset_web_user_state();
-    reset_states_state();
-    reset_access_state();
-    reset_dfile_state();
-  }
-  static std::string& captured() {
-    static std::string* s = new std::string;
-    return *s;
-  }
+  std::string& captured() { return env_.warnings(); }
   // A project "alpha" of class "bugs", active and owned here, with the
   // given routing table and rules for no state of it.
   void routed_project(const std::string& states) {
@@ -55,6 +32,7 @@ class StatesTest : public ::testing::Test {
   }
 
   test::TempHome home_;
+  test::SiteEnv env_{home_.path()};
 };
 
 TEST_F(StatesTest, SelectstatesFiltersByCategoryAndAppendsWithoutRepeats) {

@@ -31,8 +31,13 @@ struct Group {
 // Writes one form; `out` collects the bytes.
 class FormWriter {
  public:
-  FormWriter(LayoutgenRun& run, std::string& out) : run_(run), out_(out) {}
+  FormWriter(LayoutgenRun& run, std::FILE* stream) : run_(run), stream_(stream) {}
   int write();
+  /// Hands what was collected to the stream.
+  void flush() {
+    std::fwrite(out_.data(), 1, out_.size(), stream_);
+    out_.clear();
+  }
 
  private:
   Action action() const { return run_.action->action; }
@@ -71,7 +76,10 @@ class FormWriter {
   void add_group_member(std::string_view name, std::string& line, bool& counted);
 
   LayoutgenRun& run_;
-  std::string& out_;
+  std::FILE* stream_;
+  std::string out_;
+  /// Merged query picklists by picklist text: equal texts merge once.
+  std::vector<std::pair<std::string, std::size_t>> merged_;
   bool project_written_ = false;
   std::vector<Group> groups_;
   Picklist empty_oneof_;
@@ -183,24 +191,30 @@ std::string script_header(int browser_type) {
   return std::string("script") + kSep + body + kSep + kEnd;
 }
 
+void append_decoded(std::string& out, std::string_view text) {
+  std::size_t done = 0;
+  for (std::size_t at = text.find("&#"); at != std::string_view::npos;
+       at = text.find("&#", at + 1)) {
+    if (at + 5 >= text.size()) break;
+    const char* d = text.data() + at + 2;
+    if (!std::isdigit(static_cast<unsigned char>(d[0])) ||
+        !std::isdigit(static_cast<unsigned char>(d[1])) ||
+        !std::isdigit(static_cast<unsigned char>(d[2])) || d[3] != ';')
+      continue;
+    int n = (d[0] - '0') * 100 + (d[1] - '0') * 10 + (d[2] - '0');
+    char byte = static_cast<char>(n % 256);
+    if (byte == '\0') continue;  // a NUL would cut the value short: keep the text
+    out.append(text.substr(done, at - done));
+    out += byte;
+    done = at + 6;
+    at += 5;
+  }
+  out.append(text.substr(done));
+}
+
 std::string decode_char_refs(std::string_view text) {
   std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (i + 5 < text.size() && text[i] == '&' && text[i + 1] == '#' &&
-        std::isdigit(static_cast<unsigned char>(text[i + 2])) &&
-        std::isdigit(static_cast<unsigned char>(text[i + 3])) &&
-        std::isdigit(static_cast<unsigned char>(text[i + 4])) && text[i + 5] == ';') {
-      int n = (text[i + 2] - '0') * 100 + (text[i + 3] - '0') * 10 + (text[i + 4] - '0');
-      char byte = static_cast<char>(n % 256);
-      if (byte != '\0') {
-        out += byte;
-        i += 5;
-        continue;
-      }
-    }
-    out += text[i];
-  }
+  append_decoded(out, text);
   return out;
 }
 
@@ -297,7 +311,15 @@ bool FormWriter::skip_field(pfield& f) {
 const Picklist* FormWriter::field_picklist(const pfield& f) {
   const Picklist* list = nullptr;
   if (query_like()) {
-    list = pl_merge_oneofs(run_.oneofs, f.picklist.value_or(""), run_.oneof_path);
+    const std::string text = f.picklist.value_or("");
+    for (const auto& [seen, slot] : merged_)
+      if (seen == text) {
+        const Picklist& p = run_.oneofs->entries[slot];
+        return p.values.empty() ? &empty_oneof_ : &p;
+      }
+    std::size_t slot = 0;
+    list = pl_merge_oneofs(run_.oneofs, text, run_.oneof_path, &slot);
+    if (run_.oneofs) merged_.emplace_back(text, slot);
   } else {
     const std::optional<std::string>& spec =
         (f.type == FT_DEP_ONEOF || f.type == FT_DEP_FIELD) ? f.values_spec : f.picklist;
@@ -366,14 +388,19 @@ void FormWriter::field_record(pfield& f) {
     std::size_t shown = run_.convert ? 1 : list->values.size();
     for (std::size_t i = 0; i < shown; ++i) {
       if (i) out_ += '\n';
-      out_ += decode_char_refs(list->values[i]);
+      append_decoded(out_, list->values[i]);
     }
     out_ += kSep;
   }
   default_and_value(f, def, val, label_present);
   if (!run_.convert) {
-    if (def && !def->empty()) key("default", decode_char_refs(*def));
-    if (val && !val->empty()) key("value", decode_char_refs(*val));
+    for (const auto& [name, text] : {std::pair{"default", &def}, std::pair{"value", &val}}) {
+      if (!*text || (*text)->empty()) continue;
+      out_ += name;
+      out_ += kSep;
+      append_decoded(out_, **text);
+      out_ += kSep;
+    }
   }
   out_ += kEnd;
 }
@@ -528,9 +555,11 @@ void FormWriter::picklist_listing() {
 int FormWriter::write() {
   first_pass();
   if (!run_.project && !project_record()) return kExitUsage;
+  flush();
   for (pfield& f : run_.fields) {
     if (f.type == FT_END) break;
     if (!skip_field(f)) field_record(f);
+    if (out_.size() >= kOutputChunk) flush();
   }
   group_records();
   misc_record();
@@ -538,9 +567,11 @@ int FormWriter::write() {
   return kExitOk;
 }
 
-int write_form(LayoutgenRun& run, std::string& out) {
-  FormWriter writer(run, out);
-  return writer.write();
+int write_form(LayoutgenRun& run, std::FILE* stream) {
+  FormWriter writer(run, stream);
+  int status = writer.write();
+  writer.flush();
+  return status;
 }
 
 }  // namespace plix

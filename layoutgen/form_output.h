@@ -10,6 +10,7 @@
 // the picklist listing.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -30,10 +31,16 @@ std::string script_header(int browser_type);
 
 /// "&#NNN;" sequences become the byte NNN modulo 256 (kept when that is 0).
 std::string decode_char_refs(std::string_view text);
+/// The same, appended to `out`.
+void append_decoded(std::string& out, std::string_view text);
 
-/// Writes the whole description to `out`. Returns 0, or the exit status of
-/// a failure that ends the run (its message already written to stderr);
-/// what was written before the failure stays in `out`.
-int write_form(LayoutgenRun& run, std::string& out);
+/// Bytes collected before they go to the stream: large forms are written in
+/// pieces instead of being held whole.
+inline constexpr std::size_t kOutputChunk = 65536;
+
+/// Writes the description after the header record to `stream`. Returns 0,
+/// or the exit status of a failure that ends the run (its message already
+/// on stderr; what was written before it stays written).
+int write_form(LayoutgenRun& run, std::FILE* stream);
 
 }  // namespace plix

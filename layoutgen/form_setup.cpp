@@ -85,8 +85,9 @@ int resolve_states(LayoutgenRun& run) {
   Action a = run.action->action;
   std::optional<std::string> list;
   const std::string* status = run.bug_record ? fieldvalue("Status", *run.bug_record) : nullptr;
-  if ((a == Action::kModify || a == Action::kDisplay) && status) list = *status;
-  if (a == Action::kSubmit || a == Action::kClone) list = "S";
+  if ((a == Action::kModify || a == Action::kDisplay) && status)
+    list = status->substr(0, kMaxStateList);
+  if (a == Action::kSubmit || a == Action::kClone) list.emplace(1, 'S');
   if (!list) {
     std::string all;
     if (!selectstates(run.klass, std::nullopt, all, false)) {

@@ -40,6 +40,9 @@ struct LayoutgenRun {
   int browser_type = 0;
 };
 
+/// The run's values (one run per process).
+LayoutgenRun& layoutgen_run();
+
 /// The program. Returns the exit status (some paths exit directly).
 int layoutgen_main(int argc, char** argv);
 

@@ -250,19 +250,24 @@ Picklist* pl_merge_oneofs(std::optional<PickTable>& table, std::string_view text
   make_room(*table, m);
   table->entries[m] = Picklist{PL_LIST, "", {}};
   if (slot != nullptr) *slot = m;
+  // Merging list by list and then sorting gives the sorted union: gather,
+  // sort and drop repeats in one go instead.
+  std::vector<std::string> merged;
   for (std::string_view word : kPicklistWords) {
     for (std::size_t at = next_filter(text, 0, word); at != npos;) {
-      Picklist* src = pl_find_oneof(table, text.substr(at), search_path);
-      // pl_find_oneof may have grown the table: index the merged entry afresh.
-      if (src != nullptr) merge_list(*src, table->entries[m]);
+      if (const Picklist* src = pl_find_oneof(table, text.substr(at), search_path))
+        merged.insert(merged.end(), src->values.begin(), src->values.end());
       std::size_t next = after_line(text, at);
       at = next == npos ? npos : next_filter(text, next, word);
     }
   }
-  Picklist& merged = table->entries[m];
-  if (merged.values.empty()) return nullptr;
-  std::sort(merged.values.begin(), merged.values.end());  // byte order: char_traits compare
-  return &merged;
+  if (merged.empty()) return nullptr;
+  std::sort(merged.begin(), merged.end());  // byte order: char_traits compare
+  merged.erase(std::unique(merged.begin(), merged.end()), merged.end());
+  // pl_find_oneof may have grown the table: index the merged entry afresh.
+  Picklist& entry = table->entries[m];
+  entry.values = std::move(merged);
+  return &entry;
 }
 
 Picklist* pl_merge_oneofs(std::optional<PickTable>& table, std::string_view text,

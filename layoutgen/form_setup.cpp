@@ -39,11 +39,6 @@ ProjclassMemory& projclass_memory() {
   std::exit(kExitUsage);
 }
 
-[[noreturn]] void usage_exit(const char* prog) {
-  warn_text(usage_text(prog));
-  std::exit(kExitUsage);
-}
-
 bool has_letter(std::string_view list, char c) { return list.find(c) != std::string_view::npos; }
 
 // Steps 5 and 6: the class, the project and the record.

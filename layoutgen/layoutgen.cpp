@@ -20,11 +20,6 @@ namespace plix {
 
 namespace {
 
-[[noreturn]] void usage(const char* prog) {
-  warn_text(usage_text(prog));
-  std::exit(kExitUsage);
-}
-
 void start_up(const char* prog) {
   set_prog_name(prog);
   getroot();  // ends the run when the database account is missing
@@ -45,7 +40,7 @@ void load_query_config(LayoutgenRun& run) {
 int dispatch(LayoutgenRun& run, const char* prog) {
   const LayoutgenOptions& o = run.opts;
   run.action = find_action(o.action.value_or(""));
-  if (!run.action || !action_requirements_met(*run.action, o)) usage(prog);
+  if (!run.action || !action_requirements_met(*run.action, o)) usage_exit(prog);
   switch (run.action->action) {
     case Action::kTransition:
       if (o.state->size() != 1) {
@@ -67,7 +62,7 @@ int dispatch(LayoutgenRun& run, const char* prog) {
     default:
       break;
   }
-  if (o.state && run.action->action != Action::kTransition) usage(prog);
+  if (o.state && run.action->action != Action::kTransition) usage_exit(prog);
   run.template_file = run.action->template_file;
   return -1;  // go on with the form
 }
@@ -78,7 +73,7 @@ int run_layoutgen(int argc, char** argv) {
   // one just before exit would cost a fifth of the run.
   LayoutgenRun& run = layoutgen_run();
   start_up(prog);
-  if (!parse_options(argc, argv, run.opts)) usage(prog);
+  if (!parse_options(argc, argv, run.opts)) usage_exit(prog);
   int status = dispatch(run, prog);
   if (status >= 0) return status;
   status = set_up_form(run, prog);

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include "util/messages.h"
 
 namespace plix {
@@ -87,6 +89,11 @@ std::string usage_text(const char* prog) {
     }
   }
   return text;
+}
+
+void usage_exit(const char* prog) {
+  warn_text(usage_text(prog));
+  std::exit(1);
 }
 
 }  // namespace plix

@@ -31,5 +31,7 @@ bool parse_options(int argc, char** argv, LayoutgenOptions& opts);
 
 /// The usage text, with the program name for each "%s".
 std::string usage_text(const char* prog);
+/// Writes the usage text to stderr and ends the run with status 1.
+[[noreturn]] void usage_exit(const char* prog);
 
 }  // namespace plix

@@ -182,8 +182,8 @@ TEST(Loadtable, SmallTableRefusesALargerFile) {
   FieldTable t(100);
   testing::internal::CaptureStderr();
   EXPECT_EQ(loadtable(path, t), -1);
-  std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("INTERNAL ERROR: table size limit of 100 fields exceeded."),
+  EXPECT_NE(testing::internal::GetCapturedStderr().find(
+                "INTERNAL ERROR: table size limit of 100 fields exceeded."),
             std::string::npos);
   EXPECT_EQ(t.size(), 99u);
 }

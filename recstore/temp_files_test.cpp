@@ -1,12 +1,12 @@
 #include "recstore/temp_files.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "tests/support/recstore_env.h"
 

@@ -22,16 +22,6 @@ using test::read_file;
 using test::TempDir;
 using test::write_file;
 
-// Sets the umask for one test and puts the old one back.
-class ScopedUmask {
- public:
-  explicit ScopedUmask(mode_t mask) : old_(::umask(mask)) {}
-  ~ScopedUmask() { ::umask(old_); }
-
- private:
-  mode_t old_;
-};
-
 mode_t mode_of(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
@@ -49,26 +39,7 @@ std::vector<std::string> entries(const std::string& dir) {
   return names;
 }
 
-TEST(Buf2file, RoundTripsBinaryAndEmptyTexts) {
-  TempDir dir;
-  const std::string path = dir / "f";
-  const std::string binary("a\0b\n\xff\0", 6);
-  ASSERT_EQ(buf2file(path, binary), 1);
-  EXPECT_EQ(file2buf(path), binary);
-
-  ASSERT_EQ(buf2file(path, ""), 1);
-  std::optional<std::string> empty = file2buf(path);
-  ASSERT_TRUE(empty.has_value());
-  EXPECT_EQ(*empty, "");
-
-  std::string big(100000, 'q');
-  big[77777] = '\0';
-  ASSERT_EQ(buf2file(path, big), 1);
-  EXPECT_EQ(file2buf(path), big);
-  EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"f"}) << "no temporary left behind";
-}
-
-TEST(Buf2file, RefusedArgumentsLeaveErrnoZero) {
+TEST(Buf2file, RoundTripsBinaryAndEmptyTextsRefusalsLeaveErrnoZero) {
   TempDir dir;
   errno = EBADF;
   EXPECT_EQ(buf2file("", "x"), 0);
@@ -76,33 +47,29 @@ TEST(Buf2file, RefusedArgumentsLeaveErrnoZero) {
   errno = EBADF;
   EXPECT_EQ(buf2file(dir / "f", static_cast<const char*>(nullptr)), 0);
   EXPECT_EQ(errno, 0);
-  EXPECT_TRUE(entries(dir.path()).empty());
-}
-
-TEST(Buf2file, FailureTellsWhy) {
-  TempDir dir;
   EXPECT_EQ(buf2file(dir / "missing/f", "x"), 0);
   EXPECT_EQ(errno, ENOENT);
+
+  const std::string path = dir / "f";
+  const std::string binary("a\0b\n\xff\0", 6);
+  ASSERT_EQ(buf2file(path, binary), 1);
+  EXPECT_EQ(file2buf(path), binary);
+  ASSERT_EQ(buf2file(path, ""), 1);
+  EXPECT_EQ(file2buf(path), std::optional<std::string>(""));
+  EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"f"}) << "no temporary left behind";
 }
 
-TEST(Buf2file, NewFileGets0666BeforeUmaskAndOldFileKeepsItsMode) {
+TEST(Buf2file, NewFileGets0666LessUmaskAndOldFileKeepsModeAndLink) {
   TempDir dir;
-  ScopedUmask mask(022);
+  ::umask(022);
   ASSERT_EQ(buf2file(dir / "new", "x"), 1);
   EXPECT_EQ(mode_of(dir / "new"), 0644u);
 
   write_file(dir / "old", "a much longer old content", 0600);
-  ASSERT_EQ(buf2file(dir / "old", "short"), 1);
+  ASSERT_EQ(::symlink((dir / "old").c_str(), (dir / "link").c_str()), 0);
+  ASSERT_EQ(buf2file(dir / "link", "short"), 1);
   EXPECT_EQ(read_file(dir / "old"), "short");
   EXPECT_EQ(mode_of(dir / "old"), 0600u);
-}
-
-TEST(Buf2file, WritesThroughSymbolicLink) {
-  TempDir dir;
-  write_file(dir / "target", "old");
-  ASSERT_EQ(::symlink((dir / "target").c_str(), (dir / "link").c_str()), 0);
-  ASSERT_EQ(buf2file(dir / "link", "new"), 1);
-  EXPECT_EQ(read_file(dir / "target"), "new");
   struct stat st;
   ASSERT_EQ(::lstat((dir / "link").c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
@@ -142,35 +109,23 @@ TEST(File2buf, RefusesWhatIsNotARegularFile) {
   EXPECT_FALSE(file2buf(dir / "fifo").has_value());  // and does not hang
 }
 
-TEST(Copyfile, OverwritesLongerFileExactly) {
+TEST(Copyfile, OverwritesExactlyAddsRwToTheModeAndNeverCopiesOntoItself) {
   TempDir dir;
-  write_file(dir / "src", std::string("short\0!", 7));
+  ::umask(022);
+  const std::string content("short\0!", 7);
+  write_file(dir / "src", content, 0700);
   write_file(dir / "dst", std::string(20000, 'L'));
   ASSERT_EQ(copyfile(dir / "src", dir / "dst"), 0);
-  EXPECT_EQ(read_file(dir / "dst"), std::string("short\0!", 7));
-}
-
-TEST(Copyfile, CopiesLargeFilesAndAddsRwToTheMode) {
-  TempDir dir;
-  ScopedUmask mask(022);
-  std::string content;
-  for (int i = 0; i < 5000; ++i) content += std::to_string(i) + "\n";
-  write_file(dir / "src", content, 0700);
-  ASSERT_EQ(copyfile(dir / "src", dir / "dst"), 0);
   EXPECT_EQ(read_file(dir / "dst"), content);
-  EXPECT_EQ(mode_of(dir / "dst"), 0744u);
-}
+  ASSERT_EQ(copyfile(dir / "src", dir / "new"), 0);
+  EXPECT_EQ(mode_of(dir / "new"), 0744u);
 
-TEST(Copyfile, FailuresGiveMinusOneAndKeepData) {
-  TempDir dir;
+  EXPECT_EQ(copyfile(dir / "src", dir / "src"), -1);
+  EXPECT_EQ(read_file(dir / "src"), content);
   errno = 0;
-  EXPECT_EQ(copyfile(dir / "missing", dir / "dst"), -1);
+  EXPECT_EQ(copyfile(dir / "missing", dir / "out"), -1);
   EXPECT_EQ(errno, ENOENT);
-  EXPECT_TRUE(entries(dir.path()).empty());
-
-  write_file(dir / "self", "content");
-  EXPECT_EQ(copyfile(dir / "self", dir / "self"), -1);
-  EXPECT_EQ(read_file(dir / "self"), "content");
+  EXPECT_EQ(access((dir / "out").c_str(), F_OK), -1);
 }
 
 // Runs skip over text; returns its result and the rest of the stream.
@@ -188,21 +143,10 @@ std::pair<int, std::string> skip_over(const std::string& text) {
 TEST(Skip, PassesWhiteSpaceAndCommentLines) {
   using R = std::pair<int, std::string>;
   EXPECT_EQ(skip_over("  # comment\n\t\n   # more # still comment\nX rest\n"), (R{1, "X rest\n"}));
-  EXPECT_EQ(skip_over("word"), (R{1, "word"}));
   EXPECT_EQ(skip_over("\n\n  #x\n  y#z"), (R{1, "y#z"}));
   EXPECT_EQ(skip_over(""), (R{-1, ""}));
   EXPECT_EQ(skip_over(" \t\n"), (R{-1, ""}));
   EXPECT_EQ(skip_over("# comment without newline"), (R{-1, ""}));
-}
-
-TEST(Skip, StreamAlreadyAtEndGivesMinusOne) {
-  std::string text = "a";
-  std::FILE* fp = ::fmemopen(text.data(), text.size(), "r");
-  ASSERT_NE(fp, nullptr);
-  EXPECT_EQ(std::getc(fp), 'a');
-  EXPECT_EQ(std::getc(fp), EOF);
-  EXPECT_EQ(skip(fp), -1);
-  std::fclose(fp);
 }
 
 }  // namespace

@@ -27,9 +27,11 @@ TEST(Format, GrowsPastSmallBuffer) {
   EXPECT_EQ(format("<%s>", big.c_str()), "<" + big + ">");
 }
 
-TEST_F(MessagesTest, WarnAddsNoNewline) {
+TEST_F(MessagesTest, WarnAddsNoNewlineAndKeepsErrno) {
+  errno = EEXIST;
   warn("Unknown browser type %s.", "lynx");
   EXPECT_EQ(captured(), "Unknown browser type lynx.");
+  EXPECT_EQ(errno, EEXIST);
 }
 
 TEST_F(MessagesTest, WarnerrAppendsSystemTextOfErrno) {
@@ -51,12 +53,6 @@ TEST_F(MessagesTest, LineErrNamesFileAndFieldWhenSet) {
   message_state().Thisfield.reset();
   line_err("bad %d", 7);
   EXPECT_EQ(captured(), "Error in template file master.tmpl: bad 7");
-}
-
-TEST_F(MessagesTest, WarnKeepsErrno) {
-  errno = EEXIST;
-  warn("x");
-  EXPECT_EQ(errno, EEXIST);
 }
 
 TEST(MessagesDeathTest, FatalAddsNewlineAndExitsOne) {

@@ -2,12 +2,9 @@
 
 #include <pwd.h>
 #include <stdlib.h>
-#include <sys/stat.h>
-#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <optional>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -24,19 +21,14 @@ class ScopedEnv {
  public:
   ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
     if (const char* old = ::getenv(name)) old_ = old;
-    if (value)
-      ::setenv(name, value->c_str(), 1);
-    else
-      ::unsetenv(name);
+    set(value);
   }
-  ~ScopedEnv() {
-    if (old_)
-      ::setenv(name_, old_->c_str(), 1);
-    else
-      ::unsetenv(name_);
-  }
+  ~ScopedEnv() { set(old_); }
 
  private:
+  void set(const std::optional<std::string>& v) {
+    v ? ::setenv(name_, v->c_str(), 1) : ::unsetenv(name_);
+  }
   const char* name_;
   std::optional<std::string> old_;
 };
@@ -44,39 +36,28 @@ class ScopedEnv {
 // Changes the working directory for one test.
 class ScopedCwd {
  public:
-  explicit ScopedCwd(const std::string& dir) {
-    char buf[4096];
-    if (::getcwd(buf, sizeof buf)) old_ = buf;
+  explicit ScopedCwd(const std::string& dir) : old_(cwd()) {
     EXPECT_EQ(::chdir(dir.c_str()), 0) << dir;
-    if (::getcwd(buf, sizeof buf)) now_ = buf;
   }
-  ~ScopedCwd() {
-    if (!old_.empty()) (void)::chdir(old_.c_str());
+  ~ScopedCwd() { (void)::chdir(old_.c_str()); }
+  static std::string cwd() {
+    char buf[4096];
+    return ::getcwd(buf, sizeof buf) ? buf : "";
   }
-  const std::string& path() const { return now_; }
 
  private:
-  std::string old_, now_;
+  std::string old_;
 };
 
 TEST(NormalizePath, ResolvesAbsolutePaths) {
+  // An empty component stays unless ".." removes it; "tmp_mnt" goes at the root only.
   const std::pair<std::string, std::string> cases[] = {
-      {"/", "/"},
       {"/a/./b/../c//", "/a/c"},
-      {"/..", "/"},
       {"/../../x", "/x"},
-      {"/a/b/../../..", "/"},
-      {"/a/b/..", "/a"},
-      {"/a/.", "/a"},
-      {"/a/b/", "/a/b"},
-      {"/a//b", "/a//b"},  // an empty component stays
-      {"//a", "//a"},
-      {"/a//..", "/a"},  // ".." removes the empty component
-      {"/...", "/..."},
-      {"/a/b~c/~d.", "/a/b~c/~d."},
+      {"/a//b", "/a//b"},
+      {"/a//..", "/a"},
       {"/tmp_mnt/home/x", "/home/x"},
       {"/tmp_mnt", "/"},
-      {"/tmp_mnt/", "/"},
       {"/tmp_mntx/y", "/tmp_mntx/y"},
       {"/x/tmp_mnt/y", "/x/tmp_mnt/y"},
       {"/a/../tmp_mnt/b", "/b"},
@@ -88,46 +69,36 @@ TEST(NormalizePath, PutsRelativePathsAfterTheWorkingDirectory) {
   TempDir dir;
   test::make_dirs(dir / "sub");
   ScopedCwd cwd(dir / "sub");
-  const std::string here = cwd.path();
+  const std::string here = ScopedCwd::cwd();
   const std::string parent = here.substr(0, here.rfind('/'));
   EXPECT_EQ(normalize_path("", false), here);
-  EXPECT_EQ(normalize_path(".", false), here);
   EXPECT_EQ(normalize_path("x/../y/", false), here + "/y");
   EXPECT_EQ(normalize_path("../z", false), parent + "/z");
   std::string up;
   for (int i = 0; i < 40; ++i) up += "../";
   EXPECT_EQ(normalize_path(up + "etc", false), "/etc");
-}
-
-TEST(NormalizePath, RelativePathFromRootLosesAutomountPrefix) {
-  ScopedCwd cwd("/");
+  ScopedCwd root("/");  // and the automount prefix goes
   EXPECT_EQ(normalize_path("tmp_mnt/x", false), "/x");
-  EXPECT_EQ(normalize_path("../..", false), "/");
   EXPECT_EQ(normalize_path("", false), "/");
 }
 
-TEST(NormalizePath, ExpandsSetEnvironmentVariablesOnly) {
+TEST(NormalizePath, ExpandsSetEnvironmentVariablesThatFit) {
   ScopedEnv dir("PLIXT_DIR", "/e/f");
   ScopedEnv up("PLIXT_UP", "..");
   ScopedEnv unset("PLIXT_UNSET", std::nullopt);
+  const std::string fits = "/" + std::string(kMaxPathLength - 10, 'f');
+  ScopedEnv big("PLIXT_BIG", "/" + std::string(kMaxPathLength, 'b'));
+  ScopedEnv fit("PLIXT_FITS", fits);
   const std::pair<std::string, std::string> cases[] = {
       {"$PLIXT_DIR/g", "/e/f/g"},
       {"/a/$PLIXT_UNSET/b", "/a/$PLIXT_UNSET/b"},
-      {"$PLIXT_DIR$PLIXT_DIR", "/e/f/e/f"},
       {"$PLIXT_DIR/x/$PLIXT_UP/y", "/e/f/y"},
-      {"/a/$", "/a/$"},
       {"/a/$$PLIXT_DIR", "/a/$/e/f"},
       {"/a/$PLIXT_DIR=x", "/a/$PLIXT_DIR=x"},
+      {"/a/$PLIXT_BIG", "/a/$PLIXT_BIG"},  // its value would make the path too long
+      {"$PLIXT_FITS/c", fits + "/c"},
   };
   for (const auto& [in, want] : cases) EXPECT_EQ(normalize_path(in, false), want) << in;
-}
-
-TEST(NormalizePath, KeepsReferenceWhoseValueWouldMakeThePathTooLong) {
-  ScopedEnv big("PLIXT_BIG", "/" + std::string(kMaxPathLength, 'b'));
-  ScopedEnv fits("PLIXT_FITS", "/" + std::string(kMaxPathLength - 10, 'f'));
-  EXPECT_EQ(normalize_path("/a/$PLIXT_BIG", false), "/a/$PLIXT_BIG");
-  EXPECT_EQ(normalize_path("$PLIXT_FITS/c", false),
-            "/" + std::string(kMaxPathLength - 10, 'f') + "/c");
 }
 
 TEST(NormalizePath, TildeRestartsAtTheHomeDirectory) {
@@ -137,8 +108,6 @@ TEST(NormalizePath, TildeRestartsAtTheHomeDirectory) {
   const std::string home = normalize_path(pw->pw_dir, false);
   const std::string sep = home == "/" ? "" : "/";
   EXPECT_EQ(normalize_path("~", false), home);
-  EXPECT_EQ(normalize_path("~", true), normalize_path(::getpwuid(::geteuid())->pw_dir, false));
-  EXPECT_EQ(normalize_path("~/x/./y", false), home + sep + "x/y");
   EXPECT_EQ(normalize_path("/a/b/~/c", false), home + sep + "c");
   EXPECT_EQ(normalize_path("~" + user + "/d", false), home + sep + "d");
   EXPECT_EQ(normalize_path("/q/~/r/~" + user, false), home);  // the last "~" counts
@@ -183,17 +152,12 @@ TEST(Which, SearchesNonEmptyPathPartsInOrder) {
   EXPECT_EQ(which("nothing"), std::nullopt);
   EXPECT_EQ(which(""), std::nullopt);
   EXPECT_EQ(which(dir / "bin3/prog"), dir / "bin3/prog");  // executable itself
-}
-
-TEST(Which, NeedsPath) {
-  TempDir dir;
-  write_file(dir / "prog", "#!/bin/sh\n", 0755);
-  ScopedEnv path("PATH", std::nullopt);
+  ScopedEnv nopath("PATH", std::nullopt);
   EXPECT_EQ(which("prog"), std::nullopt);
-  EXPECT_EQ(which(dir / "prog"), dir / "prog");
+  EXPECT_EQ(which(dir / "bin3/prog"), dir / "bin3/prog");
 }
 
-TEST(ArchName, CutsAtFirstDotAfterADigit) {
+TEST(ArchName, CutsAtFirstDotAfterADigitAndArchdirCachesIt) {
   struct Case {
     const char *sys, *release, *version, *want;
   };
@@ -201,51 +165,23 @@ TEST(ArchName, CutsAtFirstDotAfterADigit) {
       {"Linux", "6.1.0-18-amd64", "#1 SMP PREEMPT_DYNAMIC Debian 6.1.76-1", "Linux_6"},
       {"SunOS", "5.8", "Generic_108528-29", "SunOS_5"},
       {"HP-UX", "B.11.00", "A", "HP-UX_B_11"},
-      {"AIX", "3", "4", "AIX_3_4"},
       {"My OS", "a/b", "v x", "My_OS_a_b_v_x"},
-      {"X", "r.s", "", "X_r_s_"},
   };
   for (const auto& c : cases) EXPECT_EQ(arch_name(c.sys, c.release, c.version), c.want) << c.sys;
-}
-
-TEST(Archdir, ComputedOnceAndJoinedToADirectory) {
   reset_path_state();
-  struct utsname u;
-  ASSERT_EQ(::uname(&u), 0);
-  const std::string arch = arch_name(u.sysname, u.release, u.version);
-  EXPECT_EQ(archdir(), arch);
-  EXPECT_EQ(archdir("/opt/bin"), "/opt/bin_" + arch);
   path_state().arch = "cached";
-  EXPECT_EQ(archdir(), "cached");
-  EXPECT_EQ(archdir(std::string("d")), "d_cached");
+  EXPECT_EQ(archdir(std::string("/opt/bin")), "/opt/bin_cached");
   reset_path_state();
-  EXPECT_EQ(archdir(), arch);
 }
 
-TEST(Basename, TakesThePartAfterTheLastSlash) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"/a/b", "b"}, {"b", "b"}, {"", ""}, {"/", ""}, {"a/b/", ""}, {"/x", "x"},
-  };
-  for (const auto& [in, want] : cases) EXPECT_EQ(plix::basename(in), want) << in;
-}
-
-TEST(Dirname, DropsTheLastComponent) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"/file", "/"},
-      {"file", "."},
-      {"a/b/", "a"},
-      {"a/b", "a"},
-      {"/a/b/c", "/a/b"},
-      {"/", "/"},
-      {"///", "/"},
-      {"", "."},
-      {"a/", "."},
-      {"a//b", "a"},
-      {"//a", "/"},
-      {"a/b//", "a"},
-      {"/a/b/../c", "/a/b/.."},
-  };
-  for (const auto& [in, want] : cases) EXPECT_EQ(plix::dirname(in), want) << in;
+TEST(BasenameDirname, SplitAtTheLastSlash) {
+  const std::pair<std::string, std::string> base[] = {
+      {"/a/b", "b"}, {"b", "b"}, {"", ""}, {"a/b/", ""}};
+  for (const auto& [in, want] : base) EXPECT_EQ(plix::basename(in), want) << in;
+  const std::pair<std::string, std::string> dir[] = {
+      {"/file", "/"}, {"file", "."}, {"a/b/", "a"},           {"///", "/"},
+      {"a//b", "a"},  {"//a", "/"},  {"/a/b/../c", "/a/b/.."}};
+  for (const auto& [in, want] : dir) EXPECT_EQ(plix::dirname(in), want) << in;
 }
 
 }  // namespace

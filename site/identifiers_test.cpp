@@ -23,60 +23,35 @@ std::string show(const std::string& s) {
 
 TEST(Identifiers, MachidShapeIsThreeUpperTwoLowerFiveDigits) {
   const Case cases[] = {
-      {"ABCde00042", true},    {"ZZZzz99999", true},  {"ABCde0004", false},  {"ABCde000421", false},
-      {"abCde00042", false},   {"ABCDe00042", false}, {"ABCde0004a", false}, {"ABCde 0042", false},
-      {"ABCde00042\n", false}, {"", false},           {"ÄBCde00042", false},
+      {"ABCde00042", true},  {"ABCde0004", false},  {"ABCde000421", false},  {"abCde00042", false},
+      {"ABCDe00042", false}, {"ABCde0004a", false}, {"ABCde00042\n", false}, {"ÄBCde00042", false},
   };
   for (const auto& c : cases) EXPECT_EQ(is_machid_shape(c.text), c.ok) << show(c.text);
 }
 
 TEST(Identifiers, RecordIdAcceptsAnyTenCharacterSafeComponent) {
   const Case cases[] = {
-      {"ABCde00042", true},
-      {"XYZab12345-imported", true},
-      {"abcdefghij", true},
-      {std::string(255, 'A'), true},
-      {std::string(256, 'A'), false},
-      {"ABCde0004", false},
-      {"", false},
-      {"../../../etc/passwd", false},
-      {"ABCde/0042", false},
-      {"/ABCde00042", false},
-      {"ABCde00042/", false},
-      {".ABCde00042", false},
-      {"..........", false},
-      {"ABCde..042x", false},
-      {"ABCde00042\0evil"s, false},
-      {"\0BCde00042"s, false},
-      {"ABCde00042\n", false},
-      {"ABC\tde00042", false},
-      {"ABCde\x7f"
-       "0042",
-       false},
-      {"ABCde\x1b[2J0", false},
+      {"ABCde00042", true},           {"XYZab12345-imported", true}, {std::string(255, 'A'), true},
+      {std::string(256, 'A'), false}, {"ABCde0004", false},          {"../../../etc/passwd", false},
+      {"ABCde/0042", false},          {".ABCde00042", false},        {"ABCde00042\0evil"s, false},
+      {"ABCde00042\n", false},        {"ABCde\x1b[2J0", false},
   };
   for (const auto& c : cases) EXPECT_EQ(valid_record_id(c.text), c.ok) << show(c.text);
 }
 
 TEST(Identifiers, ProjectAndClassNamesAreSafeComponents) {
   const Case cases[] = {
-      {"alpha", true},
-      {"software", true},
       {"a", true},
       {"my-proj.v2", true},
       {"proj..old", true},  // a harmless name: only a leading dot escapes
       {std::string(255, 'p'), true},
       {std::string(256, 'p'), false},
       {"", false},
-      {".", false},
       {"..", false},
       {".hidden", false},
-      {"../alpha", false},
       {"alpha/../../etc", false},
-      {"alpha/", false},
       {"/etc", false},
       {"alp\0ha"s, false},
-      {"alpha\n", false},
       {"al\rpha", false},
   };
   for (const auto& c : cases) {

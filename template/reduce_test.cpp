@@ -135,28 +135,15 @@ TEST(RemoveLogic, ResolvesDecidedBlocks) {
   }
 }
 
-class ExpandVars : public ::testing::Test {
- protected:
-  void SetUp() override {
-    site_state().home = "/db/home";
-    web_user_state().ruser_known = true;
-    web_user_state().ruser = "alice";
-  }
-  void TearDown() override {
-    reset_site_state();
-    reset_web_user_state();
-  }
-  std::optional<std::string> expand(std::string_view text, char op,
-                                    const FieldTable* current = nullptr,
-                                    const FieldTable* fallback = nullptr,
-                                    const PfieldArray* fields = nullptr) {
-    return expand_vars(text, 'S', op, fields, fallback, current, "Severity");
-  }
-};
-
-TEST_F(ExpandVars, SpecialFormsStateAndRecords) {
+TEST(ExpandVars, SpecialFormsStateRecordsAndTheFallbackForSkippedFields) {
+  site_state().home = "/db/home";
+  web_user_state().ruser_known = true;
+  web_user_state().ruser = "alice";
   FieldTable cur = record({{"Severity", "3"}, {"Priority", "Low"}});
-  FieldTable fb = record({{"Owner", "bob"}});
+  FieldTable fb = record({{"Owner", "bob"}, {"Reached", "r"}, {"Skipped", "s"}});
+  auto expand = [&](std::string_view text, char op, const FieldTable* current = nullptr) {
+    return expand_vars(text, 'S', op, nullptr, current ? &fb : nullptr, current, "Severity");
+  };
   struct {
     const char* in;
     char op;
@@ -168,34 +155,29 @@ TEST_F(ExpandVars, SpecialFormsStateAndRecords) {
       {"$$", 'm', "$$"},
       {"$STATE $OPERATION", 'p', "S p"},
       {"$STATEX $state", 'm', " "},  // not STATE: records, then the fallback
-      {"$Priority $priority", 'm', "Low Low"},
+      {"$Priority $priority $Owner", 'm', "Low Low bob"},
       {"$Missing", 'v', ""},  // the fallback lacks it too
-      {"$Owner", 'm', "bob"},
       {"\\$Priority", 'm', "\\$Priority"},
       {"$ x $", 'm', "$ x $"},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(expand(c.in, c.op, &cur, &fb), std::string(c.want)) << c.in << " " << c.op;
+    EXPECT_EQ(expand(c.in, c.op, &cur), std::string(c.want)) << c.in << " " << c.op;
   // Without records everything but the special forms stays.
   EXPECT_EQ(*expand("$Priority $$ $STATE $state", 'm'), "$Priority $$ S $state");
-  EXPECT_EQ(expand_vars(std::nullopt, 'S', 'm', nullptr, nullptr, nullptr, "F"), std::nullopt);
-}
-
-TEST_F(ExpandVars, FallbackOnlyForFieldsThePassSkips) {
-  FieldTable fb = record({{"Reached", "r"}, {"Skipped", "s"}});
+  // With the pass's fields the fallback serves only the fields it skips.
   PfieldArray fields = {make_pfield("Reached", ""), make_pfield("Skipped", ""), make_end_marker()};
   fields[0].states = "S";
   fields[1].states = "";
-  EXPECT_EQ(*expand("$Reached $Skipped $Other", 'm', nullptr, &fb, &fields), "$Reached s ");
-  EXPECT_EQ(*expand("$Reached $Skipped", 'm', nullptr, &fb, nullptr), "r s");
-}
-
-TEST_F(ExpandVars, OverflowFails) {
-  FieldTable cur = record({{"A", "0123456789"}});
+  EXPECT_EQ(*expand_vars("$Reached $Skipped $Other", 'S', 'm', &fields, &fb, nullptr, "F"),
+            "$Reached s ");
+  // Overflow fails.
+  FieldTable a = record({{"A", "0123456789"}});
   std::string fits(kMaxExpandedText - 10, 'x');
-  EXPECT_EQ(expand(fits + "$A", 'm', &cur)->size(), kMaxExpandedText);
-  EXPECT_EQ(expand(fits + "x$A", 'm', &cur), std::nullopt);
-  EXPECT_EQ(reduce_logic(fits + "x$A", 'S', 'm', nullptr, nullptr, &cur, "F"), std::nullopt);
+  EXPECT_EQ(expand_vars(fits + "$A", 'S', 'm', nullptr, nullptr, &a, "F")->size(),
+            kMaxExpandedText);
+  EXPECT_EQ(reduce_logic(fits + "x$A", 'S', 'm', nullptr, nullptr, &a, "F"), std::nullopt);
+  reset_site_state();
+  reset_web_user_state();
 }
 
 TEST(ReduceLogic, ResolvesWhatTheParseKnows) {

@@ -40,8 +40,7 @@ TEST_F(SiteIdentityTest, MalformedOrMissingMachidIsLoggedAndGivesNothing) {
   const std::pair<const char*, const char*> cases[] = {
       {"Machid: ABCde00042 \n", "Error reading machid from def.seq."},
       {"Machid: ABCde00042\n more\n", "Error reading machid from def.seq."},
-      {"Other: x\n", "Can't find Machid field in def.seq"},
-  };
+      {"Other: x\n", "Can't find Machid field in def.seq"}};
   for (const auto& [text, message] : cases) {
     reset_site_identity_state();
     reset_log_state();  // the log's descriptor follows the new file

@@ -34,13 +34,11 @@ TEST_F(WebUserTest, HttpUserIsTheFirstLineCutTo1023Characters) {
   struct Case {
     std::string content;
     std::optional<std::string> user;
-  } cases[] = {
-      {"www", "www"},
-      {"www\nsecond\n", "www"},
-      {"\nwww\n", std::nullopt},
-      {std::string("ww\0w\n", 5), "ww"},
-      {std::string(1500, 'u'), std::string(1023, 'u')},
-  };
+  } cases[] = {{"www", "www"},
+               {"www\nsecond\n", "www"},
+               {"\nwww\n", std::nullopt},
+               {std::string("ww\0w\n", 5), "ww"},
+               {std::string(1500, 'u'), std::string(1023, 'u')}};
   for (const auto& c : cases) {
     test::write_file(dir / "http_user", c.content);
     set_http_file(dir / "http_user");
@@ -152,11 +150,9 @@ TEST_F(WebUserProbeTest, RemoteUserIsTheWebUserOnlyForTheHttpAccount) {
     const char* remote_user;  // null: unset
     const char* expect;
     const char* is_http;
-  } cases[] = {
-      {"www\n", "web1", "web1", "1"}, {"www\n", "", "www", "1"},
-      {"www\n", nullptr, "www", "1"}, {"apache\n", "web1", "www", "0"},
-      {"www2\n", "web1", "www", "0"}, {nullptr, "web1", "www", "0"},
-  };
+  } cases[] = {{"www\n", "web1", "web1", "1"}, {"www\n", "", "www", "1"},
+               {"www\n", nullptr, "www", "1"}, {"apache\n", "web1", "www", "0"},
+               {"www2\n", "web1", "www", "0"}, {nullptr, "web1", "www", "0"}};
   for (const auto& c : cases) {
     test::TempHome h;
     if (c.http_user) h.file("conf/http_user", c.http_user);

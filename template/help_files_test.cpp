@@ -10,9 +10,11 @@ namespace {
 
 TEST(HelpFiles, NameFromTheHelpLineFoundAlongTheSearchPathOrTheHome) {
   const std::pair<const char*, std::optional<std::string>> lines[] = {
-      {"  help\ta b \t", "a b"},  {"help x\nhelp y\n", "x"},     {"help   \n", std::nullopt},
-      {"helpme x", std::nullopt}, {"echo help x", std::nullopt},
-  };
+      {"  help\ta b \t", "a b"},
+      {"help x\nhelp y\n", "x"},
+      {"help   \n", std::nullopt},
+      {"helpme x", std::nullopt},
+      {"echo help x", std::nullopt}};
   for (const auto& [line, want] : lines) EXPECT_EQ(get_help_from_line(line), want) << line;
 
   test::TempDir home;

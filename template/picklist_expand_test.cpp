@@ -68,13 +68,12 @@ TEST(ExpandOneof, LinesThatCannotBeExpandedAreKept) {
     const char *why, *name;
     int type;
     const char *values, *text;
-  } cases[] = {
-      {"controlling field is no picklist field", "Component", FT_TEXT, "db ui", nullptr},
-      {"name differs in case", "component", FT_ONEOF, "db", nullptr},
-      {"controlling lists not loaded yet", "Component", FT_ONEOF, nullptr, nullptr},
-      {"only unsafe values", "Component", FT_ONEOF, "../x a/b ..", nullptr},
-      {"home and own-field forms are no variables", "X", FT_ONEOF, "db", "oneof -f $~/l/$$.list\n"},
-  };
+  } cases[] = {{"controlling field is no picklist field", "Component", FT_TEXT, "db ui", nullptr},
+               {"name differs in case", "component", FT_ONEOF, "db", nullptr},
+               {"controlling lists not loaded yet", "Component", FT_ONEOF, nullptr, nullptr},
+               {"only unsafe values", "Component", FT_ONEOF, "../x a/b ..", nullptr},
+               {"home and own-field forms are no variables", "X", FT_ONEOF, "db",
+                "oneof -f $~/l/$$.list\n"}};
   for (const Case& c : cases) {
     std::string values = std::string(" oneof ") + (c.values ? c.values : "db");
     Lists s({picker(c.name, c.type, values + "\n")});
@@ -164,8 +163,7 @@ TEST_F(LoadOneofs, ProjectListsFollowViewClosedProjects) {
   const std::pair<std::optional<std::string>, Values> cases[] = {
       {"view_closed_projects: Y\n", {"alpha", "beta", "gamma"}},
       {"View-closed-projects: no\n", plain},
-      {std::nullopt, plain},
-  };
+      {std::nullopt, plain}};
   for (const auto& [rc, want] : cases) {
     SCOPED_TRACE(rc.value_or("(no plixrc)"));
     ::unlink((home / "etc/plixrc").c_str());

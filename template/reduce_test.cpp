@@ -5,6 +5,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "site/home.h"
 #include "site/web_user.h"
@@ -53,26 +54,22 @@ FieldTable record(std::initializer_list<std::pair<const char*, const char*>> val
 }
 
 TEST(EvalCmd, DecidesKnownTests) {
-  struct {
-    const char* cond;
-    char op;
-    int want;
-  } cases[] = {
-      // clang-format off
-      {"gui", 'm', kFalse},       {"www", 'm', kTrue},          {"false", 'p', kFalse},
-      {"input", 'm', kTrue},      {"input", 'p', kTrue},        {"input", 'v', kFalse},
-      {"input", 'f', kFalse},     {"output", 'f', kTrue},       {"output", 'v', kTrue},
-      {"output", 'm', kFalse},    {"equals a b c a", 'm', kTrue}, {"equals a b", 'm', kFalse},
-      {"equal x y", 'm', kFalse}, {"match x x", 'm', kTrue},    {"equals \"a b\" 'a b'", 'm', kTrue},
-      {"equals a", 'm', kUndecided}, {"equals a $$", 'm', kUndecided},
-      {"equals a $X a", 'm', kUndecided},  // "$" met before the match
-      {"equals a b a $X", 'm', kTrue},     // match met first
-      {"not not true", 'm', kTrue}, {"not input", 'v', kTrue}, {"not equals $X a", 'm', kUndecided},
-      {"not", 'm', kUndecided},   {"-f /etc/passwd", 'm', kUndecided}, {"", 'm', kUndecided},
-      {"true\nfalse", 'm', kTrue},  // the condition ends at its newline
-      // clang-format on
-  };
-  for (const auto& c : cases) EXPECT_EQ(eval_cmd(c.cond, c.op), c.want) << c.cond << " " << c.op;
+  // At modify time ('m'). A "$" met before a match leaves equals undecided;
+  // a match met first decides it.
+  for (const char* t : {"www", "input", "equals a b c a", "match x x", "equals \"a b\" 'a b'",
+                        "equals a b a $X", "not not true", "  true\nfalse"})
+    EXPECT_EQ(eval_cmd(t, 'm'), kTrue) << t;
+  for (const char* t : {"gui", "output", "equals a b", "equal x y"})
+    EXPECT_EQ(eval_cmd(t, 'm'), kFalse) << t;
+  for (const char* t :
+       {"equals a", "equals a $X a", "equals a $$", "not equals $X a", "not", "-f /etc/passwd", ""})
+    EXPECT_EQ(eval_cmd(t, 'm'), kUndecided) << t;
+  // input and output by operation letter.
+  const std::tuple<const char*, char, int> by_op[] = {
+      {"input", 'p', kTrue},  {"input", 'v', kFalse}, {"input", 'f', kFalse},
+      {"output", 'v', kTrue}, {"output", 'f', kTrue}, {"not input", 'v', kTrue},
+      {"false", 'p', kFalse}};
+  for (const auto& [t, op, want] : by_op) EXPECT_EQ(eval_cmd(t, op), want) << t << " " << op;
   std::string long_token(kMaxTestToken + 1, 'a');
   EXPECT_EQ(eval_cmd("equals " + long_token + " " + long_token, 'm'), kUndecided);
   std::string max_token(kMaxTestToken, 'a');

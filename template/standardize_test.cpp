@@ -58,8 +58,7 @@ TEST(StandardizeDerivation, CanonicalShapes) {
        "echo \"a # b\"    \n"},
       {"either quote closes the open span", "echo \"it's # here\n", "echo \"it's       \n"},
       {"backslash escapes a quote", "echo \\\"# x\n", "echo \\\"   \n"},
-      {"backslash escapes a #", "echo \\# x\n", "echo \\# x\n"},
-  };
+      {"backslash escapes a #", "echo \\# x\n", "echo \\# x\n"}};
   for (const Case& c : cases) {
     std::string out = "stale";
     int n = standardize_derivation(c.in, out);
@@ -84,8 +83,7 @@ TEST(StandardizeDerivation, MalformedOrOversizedTextFails) {
       {"deeply nested ifs overflow", repeat("if\n", 3000) + repeat("fi\n", 3000), "", false},
       {"deeply nested switches", repeat("switch a\ncase 1\n", 3000), "", false},
       {"10 KB of plain lines", repeat("echo something\n", 700), "", false},
-      {"long body inside a block", "if A\n" + repeat("x", 5000) + "\nfi\n", "", false},
-  };
+      {"long body inside a block", "if A\n" + repeat("x", 5000) + "\nfi\n", "", false}};
   for (const Case& c : cases) {
     std::string out = "stale";
     EXPECT_EQ(standardize_derivation(c.in, out), -1) << c.what;

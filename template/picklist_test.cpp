@@ -24,17 +24,13 @@ TEST(PicklistLine, KindAndNamePart) {
       {"oneof red \"dark blue\" green", PL_LIST, "red \"dark blue\" green"},
       {"  someof -f colors.list \t\n", PL_FILE, "colors.list"},
       {"combobox -i -d people.rec Members", PL_RECORD, "people.rec Members"},
-      {"oneof -i a b", PL_LIST, "a b"},
       {"oneof -x a b", PL_LIST, "a b"},     // any other option: inline tokens
       {"oneof -f -i x", PL_FILE, "-i x"},   // -i only counts before the option
       {"oneof -fx a", PL_LIST, "a"},        // not -f
       {"oneof -f", PL_FILE, std::nullopt},  // no name part
-      {"oneof   \n", PL_LIST, std::nullopt},
-      {"oneof a\noneof b", PL_LIST, "a"},  // the first line only
+      {"oneof a\noneof b", PL_LIST, "a"},   // the first line only
       {"oneofs x", PL_FREE, std::nullopt},
-      {"echo oneof x", PL_FREE, std::nullopt},
       {"\n oneof x", PL_FREE, std::nullopt},  // an empty first line
-      {"", PL_FREE, std::nullopt},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(picklist_kind(c.line), c.kind) << c.line;
@@ -42,73 +38,48 @@ TEST(PicklistLine, KindAndNamePart) {
   }
 }
 
-TEST(Buf2values, TokensAndLines) {
+TEST(Buf2values, TokensAndLinesCutAtTheLimit) {
+  const std::string long_line(2000, 'v');
+  const std::string cut(kMaxPickValue, 'v');
   struct Case {
     std::optional<std::string> text;
     int kind;
     std::optional<Values> want;
-  };
-  const Case cases[] = {
-      {"red \"dark blue\" green", PL_LIST, Values{"red", "dark blue", "green"}},
+  } cases[] = {
       {"a\\ b 'c d'e \"\"", PL_LIST, Values{"a b", "c de", ""}},
       {"a b\n\n  c\n", PL_RECORD, Values{"a", "b", "c"}},
       {"x \"open\nquote\"", PL_LIST, Values{"x", "open", "quote"}},  // no value spans lines
       {"  one\n\n\t two  \n   \nthree", PL_FILE, Values{"one", "two  ", "three"}},
-      {"a b\n", PL_FILE, Values{"a b"}},
       {std::string("a\0b\nc", 5), PL_FILE, Values{"a"}},  // the text ends at a NUL
-      {std::string(" \n\n\t\n"), PL_FILE, std::nullopt},
-      {std::string(""), PL_LIST, std::nullopt},
+      {long_line + "\nshort", PL_FILE, Values{cut, "short"}},
+      {long_line, PL_LIST, Values{cut}},
+      {" \n\n\t\n", PL_FILE, std::nullopt},
       {std::nullopt, PL_LIST, std::nullopt},
   };
   for (const Case& c : cases) {
     std::optional<std::string_view> text;
     if (c.text) text = *c.text;
-    EXPECT_EQ(buf2values(text, c.kind), c.want) << c.text.value_or("(null)");
+    EXPECT_EQ(buf2values(text, c.kind), c.want) << c.text.value_or("(null)").substr(0, 40);
   }
-}
-
-TEST(Buf2values, ValuesAreCutAtTheLimit) {
-  const std::string long_line(2000, 'v');
-  auto lines = buf2values(long_line + "\nshort", PL_FILE);
-  ASSERT_TRUE(lines);
-  EXPECT_EQ((*lines)[0], std::string(kMaxPickValue, 'v'));
-  EXPECT_EQ((*lines)[1], "short");
-  auto tokens = buf2values(long_line, PL_LIST);
-  ASSERT_TRUE(tokens);
-  EXPECT_EQ((*tokens)[0].size(), kMaxPickValue);
 }
 
 TEST(PickTable, GrowsByDoublingAndKeepsIndexes) {
   std::optional<PickTable> table;
+  for (const char* line : {"", "echo x", "oneof", "oneof -f  ", "someof -i"})
+    load_oneof(line, table, "");  // lines that name no list
+  ASSERT_TRUE(table);             // created on first use
+  EXPECT_EQ(which_oneof(*table, "x"), 0u);
   for (int i = 0; i < 63; ++i) load_oneof("oneof v" + std::to_string(i), table, "");
   ASSERT_EQ(table->entries.size(), kPickTableInitial);
-  EXPECT_EQ(table->entries[62].name, "v62");
   EXPECT_EQ(table->entries[63].kind, PL_END);
-
   load_oneof("oneof v63", table, "");  // the 64th list
   ASSERT_EQ(table->entries.size(), 126u);
-  for (int i = 0; i < 64; ++i) {
-    EXPECT_EQ(table->entries[i].kind, PL_LIST);
-    EXPECT_EQ(table->entries[i].name, "v" + std::to_string(i));
+  for (int i = 0; i < 64; ++i)
     EXPECT_EQ(which_oneof(*table, "v" + std::to_string(i)), static_cast<std::size_t>(i));
-  }
-  EXPECT_EQ(table->entries[64].kind, PL_FREE);
   EXPECT_EQ(table->entries[125].kind, PL_END);
-  EXPECT_EQ(which_oneof(*table, "new"), 64u);
-
   for (int i = 64; i < 126; ++i) load_oneof("oneof v" + std::to_string(i), table, "");
   EXPECT_EQ(table->entries.size(), 250u);
   EXPECT_EQ(table->entries[125].name, "v125");
-  EXPECT_EQ(table->entries[249].kind, PL_END);
-}
-
-TEST(PickTable, LinesThatNameNoListLeaveTheTableAlone) {
-  std::optional<PickTable> table;
-  for (const char* line : {"", "echo x", "oneof", "oneof -f  ", "someof -i"})
-    load_oneof(line, table, "");
-  ASSERT_TRUE(table);  // created on first use
-  EXPECT_EQ(table->entries[0].kind, PL_FREE);
-  EXPECT_EQ(which_oneof(*table, "x"), 0u);
 }
 
 TEST(PickFind, NeedsATableAPicklistLineAndValues) {
@@ -122,22 +93,14 @@ TEST(PickFind, NeedsATableAPicklistLineAndValues) {
   EXPECT_EQ(pl_find_oneof(table, "oneof -f missing.list", "/nonexistent"), nullptr);
   // The list without values is there all the same.
   EXPECT_EQ(table->entries[which_oneof(*table, "missing.list")].kind, PL_FILE);
-  Picklist* p = pl_find_oneof(table, "   someof a b", "");
-  ASSERT_NE(p, nullptr);
-  EXPECT_EQ(p->values, (Values{"a", "b"}));
+  EXPECT_EQ(pl_find_oneof(table, "   someof a b", "")->values, (Values{"a", "b"}));
   EXPECT_EQ(pl_get_oneof("combobox x 'y z'", ""), (Values{"x", "y z"}));
   EXPECT_EQ(pl_get_oneof("combobox -f none", ""), std::nullopt);
 }
 
-TEST(PickMerge, SortedUnionInByteOrder) {
+TEST(PickMerge, SortedUnionInByteOrderOrAnEmptySlot) {
   std::optional<PickTable> table{PickTable{}};
-  const char* text =
-      "if x\n"
-      " oneof b a\n"
-      "fi\n"
-      " combobox \xc3\xa9 Z\n"
-      " required\n"
-      " someof c a\n";
+  const char* text = "if x\n oneof b a\nfi\n combobox \xc3\xa9 Z\n required\n someof c a\n";
   Picklist* m = pl_merge_oneofs(table, text, "");
   ASSERT_NE(m, nullptr);
   EXPECT_EQ(m->kind, PL_LIST);
@@ -146,19 +109,14 @@ TEST(PickMerge, SortedUnionInByteOrder) {
   // The merged entry came first; the source lists keep their own order.
   EXPECT_EQ(&table->entries[0], m);
   EXPECT_EQ(table->entries[which_oneof(*table, "b a")].values, (Values{"b", "a"}));
-}
 
-TEST(PickMerge, NothingToMerge) {
-  std::optional<PickTable> none;
-  EXPECT_EQ(pl_merge_oneofs(none, "oneof a", ""), nullptr);
-
-  std::optional<PickTable> table{PickTable{}};
+  // Nothing to merge: an empty slot.
+  std::optional<PickTable> empty{PickTable{}};
   std::size_t slot = 99;
-  EXPECT_EQ(pl_merge_oneofs(table, "echo a\noneof -f none\n", "", &slot), nullptr);
+  EXPECT_EQ(pl_merge_oneofs(empty, "echo a\noneof -f none\n", "", &slot), nullptr);
   EXPECT_EQ(slot, 0u);  // the slot stays used, empty
-  EXPECT_EQ(table->entries[0].kind, PL_LIST);
-  EXPECT_TRUE(table->entries[0].values.empty());
-  EXPECT_EQ(which_oneof(*table, "other"), 2u);
+  EXPECT_EQ(empty->entries[0].kind, PL_LIST);
+  EXPECT_TRUE(empty->entries[0].values.empty());
 }
 
 TEST(PickMerge, MergeListAppendsWhatIsMissing) {
@@ -170,21 +128,16 @@ TEST(PickMerge, MergeListAppendsWhatIsMissing) {
   merge_list(Picklist{PL_LIST, "t", {"c", "a"}}, dst);
   EXPECT_EQ(dst.values, (Values{"b", "a", "c"}));
   EXPECT_TRUE(finddups(dst.values, "c"));
-  EXPECT_FALSE(finddups(dst.values, "d"));
   EXPECT_EXIT(merge_list(Picklist{}, dst), ::testing::ExitedWithCode(1), "AHHH! merge_list\n");
 }
 
-TEST(GrowBuffer, StartsAt4096AndDoubles) {
+TEST(GrowBuffer, StartsAt4096DoublesAndStopsAtTheLimit) {
   GrowBuffer buf;
   EXPECT_EQ(add2buffer(buf, static_cast<const char*>(nullptr)), 0);
-  EXPECT_EQ(add2buffer(buf, "abc"), 1);
-  EXPECT_EQ(buf.capacity, kGrowBufferInitial);
-  EXPECT_EQ(add2buffer(buf, std::string(4092, 'x')), 1);  // 4095 + terminator reaches 4096
+  EXPECT_EQ(add2buffer(buf, std::string(4095, 'x')), 1);  // 4095 + terminator reaches 4096
   EXPECT_EQ(buf.capacity, 8192u);
   EXPECT_EQ(add2buffer(buf, std::string(20000, 'y')), 1);
   EXPECT_EQ(buf.capacity, 32768u);
-  EXPECT_EQ(buf.data.size(), 24095u);
-
   GrowBuffer small;
   small.limit = 10;
   EXPECT_EQ(add2buffer(small, "0123456789"), 1);
@@ -209,27 +162,18 @@ class PickFiles : public ::testing::Test {
 
 TEST_F(PickFiles, FileNamesResolve) {
   const std::string abs = home / "lists/colors";
-  struct Case {
-    std::string line;
-    std::optional<Values> want;
-  };
-  const Case cases[] = {
-      {"oneof -f colors", Values{"red", "dark blue  ", "green"}},
+  const std::pair<std::string, std::optional<Values>> cases[] = {
       {"oneof -f \"col\"ors", Values{"red", "dark blue  ", "green"}},  // quotes dropped
       {"oneof -f " + abs, Values{"other"}},
-      {"oneof -f $~/lists/colors", Values{"other"}},
       {"oneof -f $~lists/colors", Values{"other"}},
       {"oneof -f nothere", std::nullopt},
-      {"oneof -f " + abs + ".none", std::nullopt},
       {"oneof -f $~/class", std::nullopt},  // a directory is no list
-      {"someof -d people.rec Members", Values{"alice", "bob b", "carol"}},
       {"someof -d people.rec members", Values{"alice", "bob b", "carol"}},
       {"someof -d people.rec Empty", std::nullopt},
-      {"someof -d people.rec Absent", std::nullopt},
       {"someof -d people.rec", Values{"Members:", "alice", "bob b", "carol", "Empty:"}},
       {"someof -d $~/class Members", std::nullopt},
   };
-  for (const Case& c : cases) EXPECT_EQ(pl_get_oneof(c.line, path), c.want) << c.line;
+  for (const auto& [line, want] : cases) EXPECT_EQ(pl_get_oneof(line, path), want) << line;
   // Absolute search directories work as well.
   EXPECT_EQ(pl_get_oneof("oneof -f colors", home / "lists"), (Values{"other"}));
 }

@@ -34,8 +34,6 @@ TEST(StandardizeDerivation, CanonicalShapes) {
        lines("if match $A 1|a|fi")},
       {"then dropped, one-argument equals completed", lines("if equals Fixed|then|x|fi"),
        "if equals Fixed $$  \nx\nfi\n"},
-      {"equals without arguments completed", lines("if equals|x|fi"), "if equals $$  \nx\nfi\n"},
-      {"two-argument equals kept", lines("if equals $A B|x|fi"), "if equals $A B  \nx\nfi\n"},
       {"continuation after body splits the branch", lines("if A|x|and B|y|fi"),
        "if A  \nx\nfi\nif A  \nand B  \ny\nfi\n"},
       {"continuation before any body stays", lines("if A|or B|x|fi"), "if A  \nor B  \nx\nfi\n"},
@@ -46,7 +44,6 @@ TEST(StandardizeDerivation, CanonicalShapes) {
        "if A  \nx\nelif C  \nz\nfi\nif A  \nelif C  \nand D  \nw\nfi\n"},
       {"elif and else branches", lines("if equals A B|x|elif C|y|else|z|fi"),
        "if equals A B  \nx\nelif C  \ny\nelse  \nz\nfi\n"},
-      {"nested if", lines("if A|if B|x|fi|fi"), "if A  \nif B  \nx\nfi\nfi\n"},
       {"switch nested in if", lines("if A|switch $X|case 1|x|end|fi"),
        "if A  \nif match $X 1\nx\nfi\nfi\n"},
       {"if nested in switch", lines("switch|case a|if B|x|fi|end"),
@@ -55,16 +52,13 @@ TEST(StandardizeDerivation, CanonicalShapes) {
       {"leading blanks and empty lines dropped", "  a\n\n\t b \n\n", "a\nb \n"},
       {"then outside a block is an ordinary line", lines("then"), lines("then")},
       {"fi line's rest dropped", "if A\nx\nfi trailing\n", "if A  \nx\nfi\n"},
-      {"empty text", "", ""},
       {"text ends at a NUL byte", std::string("a\nb\0c\n", 6), "a\nb\n"},
       {"comment blanks the rest of its line", "echo x # note\n", "echo x       \n"},
       {"# inside quotes stays, after them starts a comment", "echo \"a # b\" # c\n",
        "echo \"a # b\"    \n"},
       {"either quote closes the open span", "echo \"it's # here\n", "echo \"it's       \n"},
       {"backslash escapes a quote", "echo \\\"# x\n", "echo \\\"   \n"},
-      {"backslash escapes a #", "echo \\# x\n", "echo \\# x\n"},
-      {"comment on a condition line", "if A # why\nx\nfi\n", "if A        \nx\nfi\n"},
-  };
+      {"backslash escapes a #", "echo \\# x\n", "echo \\# x\n"}};
   for (const Case& c : cases) {
     std::string out = "stale";
     int n = standardize_derivation(c.in, out);
@@ -82,18 +76,14 @@ std::string repeat(std::string_view s, int n) {
 TEST(StandardizeDerivation, MalformedOrOversizedTextFails) {
   const Case cases[] = {
       {"if without fi", lines("if A|x"), "", false},
-      {"nested if without outer fi", lines("if A|if B|x|fi"), "", false},
       {"switch without end", lines("switch x|case 1|a"), "", false},
       {"case without values", lines("switch x|case|a|end"), "", false},
-      {"later case without values", lines("switch x|case 1|a|case|b|end"), "", false},
       {"switch not followed by case", lines("switch x|a|case 1|end"), "", false},
       {"switch as the last line", "switch x", "", false},
       {"deeply nested ifs overflow", repeat("if\n", 3000) + repeat("fi\n", 3000), "", false},
       {"deeply nested switches", repeat("switch a\ncase 1\n", 3000), "", false},
-      {"unclosed deep nesting", repeat("if A\n", 3000), "", false},
       {"10 KB of plain lines", repeat("echo something\n", 700), "", false},
-      {"long body inside a block", "if A\n" + repeat("x", 5000) + "\nfi\n", "", false},
-  };
+      {"long body inside a block", "if A\n" + repeat("x", 5000) + "\nfi\n", "", false}};
   for (const Case& c : cases) {
     std::string out = "stale";
     EXPECT_EQ(standardize_derivation(c.in, out), -1) << c.what;
@@ -103,17 +93,13 @@ TEST(StandardizeDerivation, MalformedOrOversizedTextFails) {
   EXPECT_EQ(standardize_derivation(std::nullopt, out), -1);
 }
 
-TEST(StandardizeDerivation, LengthLimitIsInclusive) {
+TEST(StandardizeDerivation, LengthLimitIsInclusiveAndModerateNestingSucceeds) {
   std::string out;
   EXPECT_EQ(standardize_derivation(std::string(kMaxStandardText - 1, 'a'), out),
             static_cast<int>(kMaxStandardText));
   EXPECT_EQ(standardize_derivation(std::string(kMaxStandardText, 'a'), out), -1);
   // Blank lines cost nothing.
   EXPECT_EQ(standardize_derivation(std::string(20000, '\n') + "a", out), 2);
-}
-
-TEST(StandardizeDerivation, ModerateNestingSucceeds) {
-  std::string out;
   std::string text = repeat("if A\n", 100) + "x\n" + repeat("fi\n", 100);
   ASSERT_GT(standardize_derivation(text, out), 0);
   EXPECT_EQ(out, repeat("if A  \n", 100) + "x\n" + repeat("fi\n", 100));

@@ -164,6 +164,19 @@ int move_past(DfileBlock* b) {
   return 0;
 }
 
+// Reads one line into the value area at p: 0, or the code of a line that
+// holds a zero byte or does not fit.
+int take_line(DfileBlock* b, Reader& r, char*& p, char* buffer, long limit) {
+  Line l = r.line(p, static_cast<std::size_t>(limit - (p - buffer)));
+  p += l.len;
+  if (l.nul) return kDfileFormat;
+  if (!l.ended) {
+    b->eof_partial = l.eof;
+    return kDfileNoRoom;
+  }
+  return 0;
+}
+
 // Reads lines that continue the first line with "@" (and comments between
 // them) into the value area: the head of a file entry. 0, or a code.
 int read_head_continuations(DfileBlock* b, Reader& r, char*& p, char* buffer, long limit) {
@@ -179,13 +192,7 @@ int read_head_continuations(DfileBlock* b, Reader& r, char*& p, char* buffer, lo
       return 0;
     }
     if (p > buffer && p[-1] == '\n') --p;
-    Line l = r.line(p, static_cast<std::size_t>(limit - (p - buffer)));
-    p += l.len;
-    if (l.nul) return kDfileFormat;
-    if (!l.ended) {
-      b->eof_partial = l.eof;
-      return kDfileNoRoom;
-    }
+    if (int code = take_line(b, r, p, buffer, limit)) return code;
   }
 }
 
@@ -200,13 +207,7 @@ int read_continuations(DfileBlock* b, Reader& r, char*& p, char* buffer, long li
       } else {
         r.unget(c);
       }
-      Line l = r.line(p, static_cast<std::size_t>(limit - (p - buffer)));
-      p += l.len;
-      if (l.nul) return kDfileFormat;
-      if (!l.ended) {
-        b->eof_partial = l.eof;
-        return kDfileNoRoom;
-      }
+      if (int code = take_line(b, r, p, buffer, limit)) return code;
     } else if (c == '\n') {
       if ((p - buffer) + 2 > limit) {
         *p = '\0';

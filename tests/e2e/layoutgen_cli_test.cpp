@@ -17,14 +17,13 @@ const std::string kProg = PLIX_BINARY_DIR "/layoutgen";
 
 std::string usage() {
   const std::string p = kProg;
-  return "Usage:\n" +
-         p + " -a submit {-c <class> | -p <project>} [-v] [-m] [-b <browser>]\n" +
-         p + " -a query -c <class> [-v] [-b <browser>]\n" +
-         p + " -a display [ -t <template> ] -i <bugid> [-v] [-b <browser>]\n" +
-         p + " -a modify -i <bugid> [-v] [-m] [-b <browser>]\n" +
-         p + " -a clone -i <bugid> [-v] [-m] [-b <browser>]\n" +
-         p + " -a add_enclosure [ -t <template> ] -i <bugid> [-v] [-b <browser>]\n" +
-         p + " -a transition -i <bugid> -s <state> [-v] [-m] [-b <browser>]\n" +
+  return "Usage:\n" + p + " -a submit {-c <class> | -p <project>} [-v] [-m] [-b <browser>]\n" + p +
+         " -a query -c <class> [-v] [-b <browser>]\n" + p +
+         " -a display [ -t <template> ] -i <bugid> [-v] [-b <browser>]\n" + p +
+         " -a modify -i <bugid> [-v] [-m] [-b <browser>]\n" + p +
+         " -a clone -i <bugid> [-v] [-m] [-b <browser>]\n" + p +
+         " -a add_enclosure [ -t <template> ] -i <bugid> [-v] [-b <browser>]\n" + p +
+         " -a transition -i <bugid> -s <state> [-v] [-m] [-b <browser>]\n" +
          "\t-a <action> is the action being performed\n"
          "\t-i <bugid> is the bug identifier \n"
          "\t-s <state> is the state you're going to\n"
@@ -43,12 +42,9 @@ class LayoutgenCli : public ::testing::Test {
     home_.file("etc/cache_conf", "Headline: yes\n");
   }
 
-  ProcessResult run(const std::vector<std::string>& args, std::vector<std::string> env = {}) {
-    std::vector<std::string> argv = {kProg};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<std::string> full = users_.env(base_environment());
-    full.insert(full.end(), env.begin(), env.end());
-    return run_process(argv, full);
+  ProcessResult run(const std::vector<std::string>& args,
+                    const std::vector<std::string>& env = {}) {
+    return run_as(users_, kProg, args, env);
   }
 
   TempHome home_;
@@ -57,9 +53,9 @@ class LayoutgenCli : public ::testing::Test {
 
 TEST_F(LayoutgenCli, UsageTextForEveryRefusedCommandLine) {
   const std::vector<std::vector<std::string>> cases = {
-      {},                                            // submit needs -c or -p
-      {"-a", "add_enclosure", "-i", "ABCde00001"},   // not an action
-      {"-a", "submits", "-c", "bugs"},               // prefix of no name
+      {},                                           // submit needs -c or -p
+      {"-a", "add_enclosure", "-i", "ABCde00001"},  // not an action
+      {"-a", "submits", "-c", "bugs"},              // prefix of no name
       {"-a", "submit", "-c", "bugs", "-i", "ABCde00001"},
       {"-a", "modify", "-i", "ABCde00001", "-c", "bugs"},
       {"-a", "modify", "-i", "ABCde00001", "-p", "alpha"},
@@ -69,7 +65,7 @@ TEST_F(LayoutgenCli, UsageTextForEveryRefusedCommandLine) {
       {"-a", "clone"},
       {"-a", "transition", "-i", "ABCde00001"},
       {"-a", "transition", "-s", "A"},
-      {"-a", "submit", "-c", "bugs", "-s", "A"},      // -s only with transition
+      {"-a", "submit", "-c", "bugs", "-s", "A"},  // -s only with transition
       {"-a", "query", "-c", "bugs", "-s", "A"},
       {"-a", "submit", "-a", "submit", "-c", "bugs"},
       {"-a", "transition", "-i", "ABCde00001", "-s", "A", "-s", "B"},

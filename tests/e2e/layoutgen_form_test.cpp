@@ -18,7 +18,9 @@ const std::string FS = "\x1c\n";
 const std::string RS = "\x1e\n";
 
 // key [FS] NL value [FS] NL
-std::string kv(const std::string& k, const std::string& v) { return k + FS + v + FS; }
+std::string kv(const std::string& k, const std::string& v) {
+  return k + FS + v + FS;
+}
 
 std::string header(const std::string& kind = "none or unknown") {
   return "script" + FS + "\n// Browser_type is " + kind + "\nfunction submit_func() {\n}\n" + FS +
@@ -80,12 +82,9 @@ class LayoutgenForm : public ::testing::Test {
         .file("conf/def.seq", "Machid: ABCde00100\n");
   }
 
-  ProcessResult run(const std::vector<std::string>& args, std::vector<std::string> env = {}) {
-    std::vector<std::string> argv = {kProg};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<std::string> full = users_.env(base_environment());
-    full.insert(full.end(), env.begin(), env.end());
-    return run_process(argv, full);
+  ProcessResult run(const std::vector<std::string>& args,
+                    const std::vector<std::string>& env = {}) {
+    return run_as(users_, kProg, args, env);
   }
 
   std::string project_record(const std::string& type = "FT_ONEOF") {
@@ -111,9 +110,9 @@ TEST_F(LayoutgenForm, SubmitByClassMatchesTheDocumentedLayout) {
   // Severity's default 3 comes from running its derivation "echo 3"; until
   // the filter runtime exists the derivation counts as failed and the
   // record has no default line. Every other byte is as documented.
-  std::string severity = kv("name", "Severity") + kv("type", "FT_ONEOF") +
-                         kv("label", "Severity") + kv("size", "-1") + kv("length", "-1") +
-                         kv("required", "NO") + "values" + FS + "1\n2\n3" + FS + RS;
+  std::string severity = kv("name", "Severity") + kv("type", "FT_ONEOF") + kv("label", "Severity") +
+                         kv("size", "-1") + kv("length", "-1") + kv("required", "NO") + "values" +
+                         FS + "1\n2\n3" + FS + RS;
   std::string want = header() + project_record() + headline_record() + severity + "group" + FS +
                      "\"Miscellaneous Fields\" = Headline,Severity" + FS + RS;
   EXPECT_EQ(visible(r.out), visible(want));
@@ -195,11 +194,10 @@ TEST_F(LayoutgenForm, QueryListsCachedFieldsAndStatusPseudoRecord) {
   home_.file("etc/oneofs/bugs.CX", "gamma\n").file("etc/plixrc", "View-closed-projects: yes\n");
   ProcessResult r = run({"-a", "query", "-c", "bugs"});
   ASSERT_EQ(r.status, 0) << r.err;
-  std::string status = "name" + FS + "Status" + FS + "type" + FS + "FT_ONEOF" + FS + "label" + FS +
-                       "State" + FS + "size" + FS + "-1" + FS + "length" + FS + "-1" + FS +
-                       "values" + FS +
-                       "Submitted record=S\nNew record=N\nAssigned=A\nResolved=R\nClosed=C" + FS +
-                       RS;
+  std::string status =
+      "name" + FS + "Status" + FS + "type" + FS + "FT_ONEOF" + FS + "label" + FS + "State" + FS +
+      "size" + FS + "-1" + FS + "length" + FS + "-1" + FS + "values" + FS +
+      "Submitted record=S\nNew record=N\nAssigned=A\nResolved=R\nClosed=C" + FS + RS;
   EXPECT_NE(r.out.find(status), std::string::npos) << visible(r.out);
   EXPECT_NE(r.out.find("alpha\nbeta\ngamma"), std::string::npos);  // closed projects too
   EXPECT_EQ(r.out.find(kv("name", "Hidden")), std::string::npos);  // not in cache_conf
@@ -226,13 +224,12 @@ TEST_F(LayoutgenForm, DisplayShowsValuesAndDropsEnclosures) {
 }
 
 TEST_F(LayoutgenForm, NamesGroupsViewOnlyAndEnclosures) {
-  home_.klass("bugs").tmpl(
-      std::string(kTemplate) +
-      "Target-Date: \"Target: %s\"\n"
-      "Notice: \"Read this: $$\"\n"
-      "Plain-Note: \"Just text\"\n"
-      "Related-file: editfile -r \"Log\"\n"
-      "Sum: set group_fields Severity, Headline:2, Nothing\n \"Summary\"\n");
+  home_.klass("bugs").tmpl(std::string(kTemplate) +
+                           "Target-Date: \"Target: %s\"\n"
+                           "Notice: \"Read this: $$\"\n"
+                           "Plain-Note: \"Just text\"\n"
+                           "Related-file: editfile -r \"Log\"\n"
+                           "Sum: set group_fields Severity, Headline:2, Nothing\n \"Summary\"\n");
   home_.record("ABCde00042", "Project: alpha\nStatus: N\nHeadline: x\nNotice: stored notice\n");
   ProcessResult r = run({"-a", "modify", "-i", "ABCde00042", "-v"});
   ASSERT_EQ(r.status, 0) << r.err;
@@ -246,9 +243,9 @@ TEST_F(LayoutgenForm, NamesGroupsViewOnlyAndEnclosures) {
   EXPECT_NE(r.out.find("group" + FS + "\"Summary\" = Severity,Headline:2" + FS + RS),
             std::string::npos)
       << visible(r.out);
-  EXPECT_NE(r.out.find("original group" + FS + "\"Summary\" = Severity, Headline:2, Nothing" +
-                       FS + RS),
-            std::string::npos);
+  EXPECT_NE(
+      r.out.find("original group" + FS + "\"Summary\" = Severity, Headline:2, Nothing" + FS + RS),
+      std::string::npos);
   EXPECT_NE(r.out.find("--------------------------\n" + kv("name", "Headline")), std::string::npos);
   EXPECT_NE(r.out.find("*******************\npl name: 1 2 3\npl values: \n  1\n  2\n  3\n"),
             std::string::npos);
@@ -257,7 +254,8 @@ TEST_F(LayoutgenForm, NamesGroupsViewOnlyAndEnclosures) {
 TEST_F(LayoutgenForm, HostileIdentifiersNeverBecomePaths) {
   home_.file("../outside/proj.info/evil", "Class: bugs\n");
   const std::vector<std::pair<std::vector<std::string>, std::pair<int, std::string>>> cases = {
-      {{"-a", "modify", "-i", "../../../etc/passwd"}, {3, "Invalid record id: ../../../etc/passwd\n"}},
+      {{"-a", "modify", "-i", "../../../etc/passwd"},
+       {3, "Invalid record id: ../../../etc/passwd\n"}},
       {{"-a", "modify", "-i", "ABC/e00042"}, {3, "Invalid record id: ABC/e00042\n"}},
       {{"-a", "submit", "-c", "../bugs"}, {1, "Bad class name: ../bugs\n"}},
       {{"-a", "query", "-c", ".hidden"}, {1, "Bad class name: .hidden\n"}},
@@ -295,8 +293,8 @@ TEST_F(LayoutgenForm, UnusableRecordsProjectsAndTemplates) {
   home_.record("ABCde00061", "Project: alpha\nStatus: N\n");
   ProcessResult clone = run({"-a", "clone", "-i", "ABCde00061"});
   EXPECT_EQ(clone.status, 2);
-  EXPECT_EQ(clone.err, "Can not open file \"" + (home_ / "class/bugs/clone.prompt") +
-                           "\": errno = 2\n");
+  EXPECT_EQ(clone.err,
+            "Can not open file \"" + (home_ / "class/bugs/clone.prompt") + "\": errno = 2\n");
 
   home_.klass("nostates").tmpl(kTemplate);
   ProcessResult q = run({"-a", "query", "-c", "nostates"});

@@ -79,4 +79,14 @@ std::vector<std::string> FakeUsers::env(std::vector<std::string> base) const {
   return base;
 }
 
+ProcessResult run_as(const FakeUsers& users, const std::string& program,
+                     const std::vector<std::string>& args,
+                     const std::vector<std::string>& extra_env) {
+  std::vector<std::string> argv = {program};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<std::string> env = users.env(base_environment());
+  env.insert(env.end(), extra_env.begin(), extra_env.end());
+  return run_process(argv, std::move(env));
+}
+
 }  // namespace plix::test

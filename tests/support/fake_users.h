@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
 namespace plix::test {
@@ -20,7 +21,8 @@ class FakeUsers {
   FakeUsers();
 
   /// Adds a user with its own primary group of the same name and id.
-  FakeUsers& add_user(const std::string& name, unsigned uid, const std::string& home = "/nonexistent");
+  FakeUsers& add_user(const std::string& name, unsigned uid,
+                      const std::string& home = "/nonexistent");
   /// Gives the test process's real uid (and gid) this name; replaces an earlier one.
   FakeUsers& current_user_as(const std::string& name, const std::string& home = "/nonexistent");
   /// Adds a group with its members.
@@ -55,5 +57,11 @@ class FakeUsers {
 
 /// Path of libnss_wrapper.so on this machine, or empty when not installed.
 std::string nss_wrapper_library();
+
+/// Runs `program` with the arguments under the fake users, with extra
+/// environment entries after theirs.
+ProcessResult run_as(const FakeUsers& users, const std::string& program,
+                     const std::vector<std::string>& args,
+                     const std::vector<std::string>& extra_env = {});
 
 }  // namespace plix::test

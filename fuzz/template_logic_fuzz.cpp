@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::string out;
   int len = plix::standardize_derivation(text, out);
-  if (len != -1 && (len != static_cast<int>(out.size()) || out.size() > plix::kMaxStandardText))
+  if (len != -1 && (len != static_cast<int>(out.size()) || out.size() > plix::kMaxLogicText))
     std::abort();
 
   // Unstandardized text must be as safe to reduce as the canonical form.

@@ -3,13 +3,15 @@
 #include "recstore/enclosures.h"
 #include "template/text_ops.h"
 #include "util/files.h"
+#include "util/filter_status.h"
 
 namespace plix {
 
 namespace {
 
 bool failed_status(int status) {
-  return status == 250 || status == 251 || status == 252 || status == 254 || status == 255;
+  return status == kFilterGoto || status == kFilterReturn || status == kFilterSkip ||
+         status == kFilterBackUp || status == kFilterAbort;
 }
 
 // A "$" that names another field's value; "$$", "$~", "$!" and "$@" do not.
@@ -65,7 +67,7 @@ std::optional<std::string> eval_derivation(std::string_view derivation,
   delfield("Oneof-path", t);
   delfield("Filter-path", t);
   if (failed_status(status)) return value;
-  if (buffer.size() > kMaxDerivedValue) buffer.resize(kMaxDerivedValue);
+  if (buffer.size() > kMaxValueLength) buffer.resize(kMaxValueLength);
   return buffer;
 }
 

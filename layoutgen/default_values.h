@@ -14,11 +14,10 @@
 
 #include "recstore/field_table.h"
 #include "template/pfield.h"
+#include "util/limits.h"
 
 namespace plix {
 
-/// Longest derived value: the runtime's value buffer holds 1023 characters.
-inline constexpr std::size_t kMaxDerivedValue = 1023;
 
 /// Runs filter commands with `value` as the field's value (in and out), the
 /// table's first entry as the current field and the table as the record;

@@ -291,7 +291,7 @@ bool FormWriter::skip_field(pfield& f) {
     if (list->empty())
       warn("No fields listed with group definition %s\n", f.name.c_str());
     else if (groups_.size() < kMaxGroups)
-      groups_.push_back({f.label.value_or(""), list->substr(0, kMaxGroupLine)});
+      groups_.push_back({f.label.value_or(""), list->substr(0, kMaxValueLength)});
     f.display = kGroup;
     return true;
   }
@@ -506,7 +506,7 @@ void FormWriter::group_records() {
         line += ',';
       }
     }
-    if (line.size() > kMaxGroupLine + 1) line.resize(kMaxGroupLine + 1);
+    if (line.size() > kMaxValueLength + 1) line.resize(kMaxValueLength + 1);
     if (!line.empty()) {
       line.pop_back();
       if (!run_.convert) out_ += format("group%s\"%s\" = %s%s%s", kSep, g.label.c_str(),

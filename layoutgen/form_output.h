@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "layoutgen/layoutgen.h"
+#include "util/limits.h"
 
 namespace plix {
 
@@ -22,7 +23,6 @@ inline constexpr char kFS = '\x1c';
 inline constexpr char kRS = '\x1e';
 /// Group definitions a form may hold, and the longest group line.
 inline constexpr std::size_t kMaxGroups = 128;
-inline constexpr std::size_t kMaxGroupLine = 1023;
 /// Longest state description shown in the Status values.
 inline constexpr std::size_t kMaxStateDescription = 63;
 

@@ -81,7 +81,7 @@ int resolve_states(LayoutgenRun& run) {
   std::optional<std::string> list;
   const std::string* status = run.bug_record ? fieldvalue("Status", *run.bug_record) : nullptr;
   if ((a == Action::kModify || a == Action::kDisplay) && status)
-    list = status->substr(0, kMaxStateList);
+    list = status->substr(0, kMaxStates);
   if (a == Action::kSubmit || a == Action::kClone) list.emplace(1, 'S');
   if (!list) {
     std::string all;
@@ -89,7 +89,7 @@ int resolve_states(LayoutgenRun& run) {
       warn("Bad class name: %s\n", run.klass.c_str());
       return kExitUsage;
     }
-    list = all.substr(0, kMaxStateList);
+    list = all.substr(0, kMaxStates);
   }
   run.states = *list;
   if (a != Action::kTransition) return -1;
@@ -115,7 +115,7 @@ int resolve_states(LayoutgenRun& run) {
     letter = nextstate(letter, target);
     if (letter == 0) break;
     // A routing table that circles without reaching the target is unusable.
-    if (path.size() == kMaxStateList) {
+    if (path.size() == kMaxStates) {
       warn("Invalid state to transition to: %s.\n", run.opts.state->c_str());
       return kExitUnusable;
     }
@@ -204,7 +204,7 @@ std::string local_projclass(std::string_view project) {
   std::string path = site_state().Rootdir + "/proj.info/" + std::string(project);
   if (!valid_project_name(project)) bad_project(project, path, ENOENT);
   errno = 0;
-  auto rec = dgbfindrec(path.c_str(), "Class", 1024);
+  auto rec = dgbfindrec(path.c_str(), "Class", kClassLookupArea);
   if (!rec || !rec->block.value) {
     int err = errno ? errno : ENOENT;
     if (dfile_state().dgbfindflag == kDfileNotFound) {

@@ -11,13 +11,10 @@
 #include <string_view>
 
 #include "layoutgen/layoutgen.h"
+#include "util/limits.h"
 
 namespace plix {
 
-/// Attempts of load_record, one second apart.
-inline constexpr int kLoadRecordAttempts = 5;
-/// Most states a state list or transition path holds.
-inline constexpr std::size_t kMaxStateList = 31;
 
 /// The record's table, or null after 5 failed loads.
 std::unique_ptr<FieldTable> load_record(std::string_view id);

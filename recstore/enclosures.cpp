@@ -9,6 +9,7 @@
 
 #include "recstore/temp_files.h"
 #include "recstore/unique_file.h"
+#include "util/filter_status.h"
 #include "util/file_access.h"
 #include "util/files.h"
 #include "util/messages.h"
@@ -106,7 +107,7 @@ int setfile(std::string_view name, FieldTable& t) {
   std::size_t i = findfield(name, t);
   if (i < t.size() && t[i].has_file) return 0;
   if (i == t.size()) {
-    if (appendfield(name, std::nullopt, t) != 0) return 255;
+    if (appendfield(name, std::nullopt, t) != 0) return kFilterAbort;
     i = t.size() - 1;
   }
   Field& f = t[i];
@@ -119,12 +120,12 @@ int setfile(std::string_view name, FieldTable& t) {
     int fd = create_exclusive(path, 0666);
     if (fd < 0) {
       warnerr("Can't create %s", path.c_str());
-      rc = 255;
+      rc = kFilterAbort;
     } else {
       ::close(fd);
     }
   } else {
-    rc = 255;
+    rc = kFilterAbort;
   }
   f.has_file = true;
   f.owns_file = true;

@@ -19,13 +19,10 @@
 #include <string>
 #include <string_view>
 #include <vector>
+#include "util/limits.h"
 
 namespace plix {
 
-/// Slots of an ordinary table; it holds at most kTableSlots - 1 entries.
-inline constexpr std::size_t kTableSlots = 2048;
-/// Longest field name that is not reported by newfield.
-inline constexpr std::size_t kMaxFieldName = 79;
 
 struct Field {
   bool disabled = false;

@@ -112,7 +112,7 @@ void trim_trailing_blanks(char* s) {
 // Copies the rest of the present line to the output (when there is one). A
 // line longer than the line buffer is reported and taken whole.
 int pass_line(DfileBlock* b, int position) {
-  char line[kDfileLineBuffer];
+  char line[(kMaxRecordLine + 1)];
   Reader r{b->in, 0};
   bool reported = false;
   for (;;) {

@@ -28,6 +28,7 @@
 #include <string>
 #include <string_view>
 #include <vector>
+#include "util/limits.h"
 
 namespace plix {
 
@@ -35,8 +36,6 @@ namespace plix {
 inline constexpr int kDfileBlocks = 10;
 /// Size of the shared buffer dmys (reads without a caller buffer, dpass).
 inline constexpr std::size_t kDmysSize = 2048;
-/// Line buffer of dforward: longer lines of a skipped entry are reported.
-inline constexpr std::size_t kDfileLineBuffer = 1024;
 /// Room that the dgbfindrec snapshot takes from the caller's record area.
 inline constexpr std::size_t kDfileSnapshotSize = 104;
 /// Record area of dgbfindstring, snapshot included.

@@ -15,13 +15,12 @@
 
 #include "recstore/field_table.h"
 #include "recstore/record_file.h"
+#include "util/limits.h"
 
 namespace plix {
 
 /// Initial size of the loader's buffer.
 inline constexpr std::size_t kLoadBufferInitial = 1024;
-/// loadtable's wait for a file being written: tries, one second apart.
-inline constexpr int kLoadWaitTries = 30;
 
 /// Loads `path`, entries of a name already present replacing its value.
 /// Waits first while the file holds exactly one byte (being written).

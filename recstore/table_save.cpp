@@ -10,6 +10,7 @@
 #include "recstore/enclosures.h"
 #include "recstore/record_file.h"
 #include "recstore/unique_file.h"
+#include "util/limits.h"
 #include "util/messages.h"
 
 namespace plix {
@@ -152,7 +153,7 @@ int write_text(const std::string& path, const Field& f, Writer& w) {
            std::strerror(errno));
       return -1;
     }
-    char piece[8192];
+    char piece[kCopyBlock];
     std::size_t got;
     while ((got = std::fread(piece, 1, sizeof piece, in.get())) > 0)
       if (!sink(std::string_view(piece, got))) break;

@@ -15,7 +15,7 @@ bool is_control(char c) {
 
 /// The rule every path component from outside must pass.
 bool safe_component(std::string_view name) {
-  if (name.empty() || name.size() > kMaxNameLen || name.front() == '.') return false;
+  if (name.empty() || name.size() > kMaxNameLength || name.front() == '.') return false;
   for (char c : name)
     if (c == '/' || is_control(c)) return false;
   return true;

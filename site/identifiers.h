@@ -6,13 +6,12 @@
 
 #include <cstddef>
 #include <string_view>
+#include "util/limits.h"
 
 namespace plix {
 
 /// Length of a record id as the id sequence hands them out (ABCde00042).
 inline constexpr std::size_t kRecordIdLen = 10;
-/// Longest name that fits one path component on common file systems.
-inline constexpr std::size_t kMaxNameLen = 255;
 
 /// Whether id has the exact shape of a Machid value: 3 letters A-Z, 2
 /// letters a-z, 5 digits.

@@ -10,13 +10,14 @@
 #include "site/web_user.h"
 #include "util/activity_log.h"
 #include "util/dates.h"
+#include "util/limits.h"
 #include "util/unique_fd.h"
 
 namespace plix {
 
 namespace {
 
-constexpr std::size_t kCopyBlock = 1024;
+constexpr std::size_t kNullScanBlock = 1024;
 
 std::string stamp_safe(std::string name) {
   for (char& c : name)
@@ -63,7 +64,7 @@ std::optional<std::string> remove_null(const std::string& path) {
   }
   UniqueFd out(fd);
   bool replaced = false, ok = true;
-  char buf[kCopyBlock];
+  char buf[kNullScanBlock];
   for (;;) {
     ssize_t n = ::read(in.get(), buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
@@ -99,7 +100,7 @@ int remove_null_inplace(const std::string& path) {
   AtomicFile target(path);
   UniqueFd in(::open(clean->c_str(), O_RDONLY | O_CLOEXEC));
   bool ok = in && target.open() == 0;
-  char buf[8192];
+  char buf[kCopyBlock];
   while (ok) {
     ssize_t n = ::read(in.get(), buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;

@@ -101,7 +101,7 @@ int isremote(std::string_view project) {
       if (me) answer = owner->compare(0, kMachineIdLen, *me) == 0 ? 0 : 1;
     }
   }
-  if (project.size() <= kMaxRememberedProject) {
+  if (project.size() <= kMaxNameLength) {
     st.remote_project = std::string(project);
     st.remote_answer = answer;
   }

@@ -10,18 +10,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include "util/limits.h"
 
 namespace plix {
 
-/// Attempts getmachid makes before it gives up.
-inline constexpr int kMachidAttempts = 16;
 /// Characters of the machine identifier; the first 3 name the site.
 inline constexpr std::size_t kMachineIdLen = 5;
 inline constexpr std::size_t kSiteIdLen = 3;
-/// Longest project name isremote remembers.
-inline constexpr std::size_t kMaxRememberedProject = 255;
-/// Slots of a project information table.
-inline constexpr std::size_t kProjectTableSlots = 100;
 
 struct SiteIdentityState {
   std::string Myid;  ///< the machine identifier once read; empty before

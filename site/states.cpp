@@ -118,8 +118,8 @@ std::optional<ClassStates> read_statenames(std::string_view cls) {
       warn("%s: invalid format on line %d\n", path.c_str(), line);
       return std::nullopt;
     }
-    if (cs.count == kMaxClassStates) {
-      warn("%s: too many states (more than %d)", path.c_str(), kMaxClassStates);
+    if (cs.states.size() == kMaxStates) {
+      warn("%s: too many states (more than %zu)", path.c_str(), kMaxStates);
       return std::nullopt;
     }
     cs.states += state.first;
@@ -156,7 +156,7 @@ std::optional<std::string> read_project_class(std::string_view project) {
     warn("ERROR: No %s field in %s", "Class", path.c_str());
     return std::nullopt;
   }
-  std::string cls = words.front().substr(0, kMaxClassWord);
+  std::string cls = words.front().substr(0, kMaxNameLength);
   // The class becomes a directory name: it must not lead out of class/.
   if (!valid_class_name(cls)) {
     warn("ERROR: %s: %s", path.c_str(), std::strerror(EINVAL));
@@ -315,7 +315,7 @@ void load_state_table(std::string_view project, bool reset) {
     // A table past 30 letters cannot be indexed; it is refused like a
     // malformed one.
     if (!read_entry(fp.get(), e) ||
-        st.Statelist.size() + new_letters(st.Statelist, e) > kMaxStatelist) {
+        st.Statelist.size() + new_letters(st.Statelist, e) > kMaxRoutedStates) {
       warn("%s: badly formatted state table\n", path.c_str());
       return;
     }

@@ -24,21 +24,12 @@
 #include <vector>
 
 #include "recstore/field_table.h"
+#include "util/limits.h"
 
 namespace plix {
 
-/// States a statenames file may list.
-inline constexpr int kMaxClassStates = 31;
-/// Distinct letters a loaded routing table may name: state lists are
-/// handed on as 31-byte texts with their terminating zero, so 30 fit. A
-/// table naming more is refused.
-inline constexpr std::size_t kMaxStatelist = 30;
-/// Rows and columns of the transition table.
-inline constexpr std::size_t kTransitionSize = 31;
 /// Class of a project whose information record names none.
 inline constexpr const char* kDefaultClass = "software";
-/// Longest class name taken from a project's Class field.
-inline constexpr std::size_t kMaxClassWord = 255;
 /// Record area of the Class lookup.
 inline constexpr std::size_t kClassLookupArea = 1024;
 
@@ -56,7 +47,7 @@ struct StatesState {
   /// Distinct letters of the loaded routing table, in order of first appearance.
   std::string Statelist;
   /// Next state by the positions of (from, to) in Statelist; 0 for none.
-  std::array<std::array<char, kTransitionSize>, kTransitionSize> Transition{};
+  std::array<std::array<char, kMaxStates>, kMaxStates> Transition{};
 
   std::optional<std::string> class_project, class_name;  ///< projclass
   std::optional<std::string> classdir_project, classdir_path;

@@ -41,7 +41,7 @@ std::optional<std::string> get_http_user() {
   if (!file) return std::nullopt;
   UniqueFd fd(::open(file->c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd) return std::nullopt;
-  std::string text(kMaxHttpUserLen, '\0');
+  std::string text(kMaxValueLength, '\0');
   std::size_t got = 0;
   while (got < text.size()) {
     ssize_t n = ::read(fd.get(), text.data() + got, text.size() - got);

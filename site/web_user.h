@@ -13,13 +13,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include "util/limits.h"
 
 namespace plix {
 
 /// The http user file, relative to the home directory.
 inline constexpr const char* kHttpUserFile = "conf/http_user";
-/// Characters of the http user file's first line that count.
-inline constexpr std::size_t kMaxHttpUserLen = 1023;
 
 struct WebUserState {
   /// Path of the http user file; nullopt when there is none.

@@ -3,12 +3,12 @@
 #include <cstdarg>
 
 #include "util/messages.h"
+#include "util/limits.h"
 
 namespace plix {
 
 namespace {
 
-constexpr std::size_t kMaxErrorText = 1023;
 
 std::string& error_text() {
   static std::string* text = new std::string;
@@ -54,7 +54,7 @@ void pl_set_error(const char* fmt, ...) {
   va_start(ap, fmt);
   std::string s = vformat(fmt, ap);
   va_end(ap);
-  if (s.size() > kMaxErrorText) s.resize(kMaxErrorText);
+  if (s.size() > kMaxValueLength) s.resize(kMaxValueLength);
   error_text() = std::move(s);
 }
 

@@ -74,7 +74,7 @@ bool is_regular_file(const std::string& path) {
 }
 
 void add_value(std::vector<std::string>& values, std::string_view v) {
-  values.emplace_back(v.substr(0, kMaxPickValue));
+  values.emplace_back(v.substr(0, kMaxValueLength));
 }
 
 std::size_t first_free(const PickTable& table) {

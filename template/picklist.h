@@ -26,6 +26,7 @@
 #include <string>
 #include <string_view>
 #include <vector>
+#include "util/limits.h"
 
 namespace plix {
 
@@ -40,9 +41,6 @@ enum PicklistKind : int {
 
 /// Entries of a new table (the last one is the end marker, so 63 lists fit).
 inline constexpr std::size_t kPickTableInitial = 64;
-/// Longest picklist value; longer values are cut, since the field value they
-/// would become holds no more.
-inline constexpr std::size_t kMaxPickValue = 1023;
 /// First allocation of a GrowBuffer.
 inline constexpr std::size_t kGrowBufferInitial = 4096;
 

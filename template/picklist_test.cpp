@@ -40,7 +40,7 @@ TEST(PicklistLine, KindAndNamePart) {
 
 TEST(Buf2values, TokensAndLinesCutAtTheLimit) {
   const std::string long_line(2000, 'v');
-  const std::string cut(kMaxPickValue, 'v');
+  const std::string cut(kMaxValueLength, 'v');
   struct Case {
     std::optional<std::string> text;
     int kind;

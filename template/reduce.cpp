@@ -52,12 +52,12 @@ int compare_args(std::string_view cond, std::size_t test) {
   std::size_t arg = next_token(cond, test);
   if (arg == npos) return kUndecided;
   std::string first = token_at(cond, arg);
-  if (holds_dollar(first) || first.size() > kMaxTestToken) return kUndecided;
+  if (holds_dollar(first) || first.size() > kMaxValueLength) return kUndecided;
   arg = next_token(cond, arg);
   if (arg == npos) return kUndecided;
   for (; arg != npos; arg = next_token(cond, arg)) {
     std::string other = token_at(cond, arg);
-    if (other.size() > kMaxTestToken) return kUndecided;
+    if (other.size() > kMaxValueLength) return kUndecided;
     if (other == first) return kTrue;
     if (holds_dollar(other)) return kUndecided;
   }
@@ -256,7 +256,7 @@ std::optional<std::string> expand_vars(std::optional<std::string_view> text, cha
       out += c;
       ++i;
     }
-    if (out.size() > kMaxExpandedText) return std::nullopt;
+    if (out.size() > kMaxLogicText) return std::nullopt;
   }
   return out;
 }

@@ -22,14 +22,10 @@
 
 #include "recstore/field_table.h"
 #include "template/pfield.h"
+#include "util/limits.h"
 
 namespace plix {
 
-/// Longest text after variable expansion; a longer one stays unreduced.
-inline constexpr std::size_t kMaxExpandedText = 4095;
-/// Longest token a parse-time comparison looks at; a longer one leaves the
-/// test for run time.
-inline constexpr std::size_t kMaxTestToken = 1023;
 
 /// What a condition is known to be at parse time.
 enum Truth : int { kTrue = 0, kFalse = 1, kUndecided = 2 };
@@ -54,7 +50,7 @@ void pstrip_logic(PfieldArray& fields, char op, const FieldTable* fallback,
 /// the current record's value, then (for fields the flow passes over, all
 /// fields when fields is null) the fallback record's value. Other variables
 /// stay for run time. nullopt for a null text or a result over
-/// kMaxExpandedText characters.
+/// kMaxLogicText characters.
 std::optional<std::string> expand_vars(std::optional<std::string_view> text, char state, char op,
                                        const PfieldArray* fields, const FieldTable* fallback,
                                        const FieldTable* current,

@@ -69,9 +69,9 @@ TEST(EvalCmd, DecidesKnownTests) {
       {"output", 'v', kTrue}, {"output", 'f', kTrue}, {"not input", 'v', kTrue},
       {"false", 'p', kFalse}};
   for (const auto& [t, op, want] : by_op) EXPECT_EQ(eval_cmd(t, op), want) << t << " " << op;
-  std::string long_token(kMaxTestToken + 1, 'a');
+  std::string long_token(kMaxValueLength + 1, 'a');
   EXPECT_EQ(eval_cmd("equals " + long_token + " " + long_token, 'm'), kUndecided);
-  std::string max_token(kMaxTestToken, 'a');
+  std::string max_token(kMaxValueLength, 'a');
   EXPECT_EQ(eval_cmd("equals " + max_token + " " + max_token, 'm'), kTrue);
 }
 
@@ -168,9 +168,9 @@ TEST(ExpandVars, SpecialFormsStateRecordsAndTheFallbackForSkippedFields) {
             "$Reached s ");
   // Overflow fails.
   FieldTable a = record({{"A", "0123456789"}});
-  std::string fits(kMaxExpandedText - 10, 'x');
+  std::string fits(kMaxLogicText - 10, 'x');
   EXPECT_EQ(expand_vars(fits + "$A", 'S', 'm', nullptr, nullptr, &a, "F")->size(),
-            kMaxExpandedText);
+            kMaxLogicText);
   EXPECT_EQ(reduce_logic(fits + "x$A", 'S', 'm', nullptr, nullptr, &a, "F"), std::nullopt);
   reset_site_state();
   reset_web_user_state();

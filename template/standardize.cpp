@@ -65,7 +65,7 @@ class Standardizer {
     std::string conds;
     std::string body;
     auto too_long = [&] {
-      return used + emitted.size() + conds.size() + body.size() > kMaxStandardText;
+      return used + emitted.size() + conds.size() + body.size() > kMaxLogicText;
     };
     add_condition(conds, at, true);
     // Checked before any nested block: every level costs at least one
@@ -117,7 +117,7 @@ class Standardizer {
     std::size_t pos = next_line(text_, at);
     if (pos == npos || !filter_is("case", text_, pos) || !add_case(local, "if", subject, pos))
       return false;
-    if (used + local.size() > kMaxStandardText) return false;
+    if (used + local.size() > kMaxLogicText) return false;
     for (pos = next_line(text_, pos); pos != npos; pos = next_line(text_, pos)) {
       if (filter_is("case", text_, pos)) {
         if (!add_case(local, "elif", subject, pos)) return false;
@@ -125,7 +125,7 @@ class Standardizer {
         local += "else\n";
       } else if (filter_is("end", text_, pos)) {
         local += "fi\n";
-        if (used + local.size() > kMaxStandardText) return false;
+        if (used + local.size() > kMaxLogicText) return false;
         out += local;
         return true;
       } else if (is_any(text_, pos, {"if", "switch"})) {
@@ -138,7 +138,7 @@ class Standardizer {
         local += line_from(text_, pos);
         local += '\n';
       }
-      if (used + local.size() > kMaxStandardText) return false;
+      if (used + local.size() > kMaxLogicText) return false;
     }
     return false;  // no end
   }
@@ -179,7 +179,7 @@ class Standardizer {
 };
 
 int finish(bool ok, std::string& out) {
-  if (!ok || out.size() > kMaxStandardText) {
+  if (!ok || out.size() > kMaxLogicText) {
     out.clear();
     return -1;
   }
@@ -246,7 +246,7 @@ int standardize_derivation(std::optional<std::string_view> text, std::string& ou
       out += '\n';
       pos = next_line(t, pos);
     }
-    if (out.size() > kMaxStandardText) return finish(false, out);
+    if (out.size() > kMaxLogicText) return finish(false, out);
   }
   strip_comments(out);
   return finish(true, out);

@@ -18,22 +18,20 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include "util/limits.h"
 
 namespace plix {
 
-/// Longest standardized text; a field whose text grows beyond it has no
-/// logic at all (its standardization fails).
-inline constexpr std::size_t kMaxStandardText = 4095;
 
 /// Writes the canonical form of `text` into out (replacing it). Returns its
 /// length, or -1 (out emptied) for a null text, a result over
-/// kMaxStandardText characters, or a malformed if or switch block. The text
+/// kMaxLogicText characters, or a malformed if or switch block. The text
 /// ends at its first NUL byte, as a stored value does.
 int standardize_derivation(std::optional<std::string_view> text, std::string& out);
 
 /// Standardizes the if or switch block whose line starts at pos into out
 /// (replacing it): its length, or -1 when the line is neither, the block is
-/// malformed or its result is over kMaxStandardText characters.
+/// malformed or its result is over kMaxLogicText characters.
 int standardize_logic(std::string_view text, std::size_t pos, std::string& out);
 /// As standardize_logic, for an if block only (-1 at any other line).
 int standardize_if(std::string_view text, std::size_t pos, std::string& out);

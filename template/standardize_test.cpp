@@ -95,9 +95,9 @@ TEST(StandardizeDerivation, MalformedOrOversizedTextFails) {
 
 TEST(StandardizeDerivation, LengthLimitIsInclusiveAndModerateNestingSucceeds) {
   std::string out;
-  EXPECT_EQ(standardize_derivation(std::string(kMaxStandardText - 1, 'a'), out),
-            static_cast<int>(kMaxStandardText));
-  EXPECT_EQ(standardize_derivation(std::string(kMaxStandardText, 'a'), out), -1);
+  EXPECT_EQ(standardize_derivation(std::string(kMaxLogicText - 1, 'a'), out),
+            static_cast<int>(kMaxLogicText));
+  EXPECT_EQ(standardize_derivation(std::string(kMaxLogicText, 'a'), out), -1);
   // Blank lines cost nothing.
   EXPECT_EQ(standardize_derivation(std::string(20000, '\n') + "a", out), 2);
   std::string text = repeat("if A\n", 100) + "x\n" + repeat("fi\n", 100);

@@ -65,7 +65,7 @@ std::size_t find_from(const PfieldArray& fields, std::size_t from, std::string_v
 std::optional<PfieldArray> pload_template(std::optional<std::string_view> path) {
   if (!path || plix_access(std::string(*path), 0) != 0) return std::nullopt;
   dfile_state().Load_related_files = true;
-  FieldTable table(kTemplateSlots);
+  FieldTable table(kTableSlots);
   if (appendtable(std::string(*path), table) != 0) return std::nullopt;
   PfieldArray fields;
   fields.reserve(table.size() + 1);

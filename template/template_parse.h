@@ -20,11 +20,10 @@
 
 #include "recstore/field_table.h"
 #include "template/pfield.h"
+#include "util/limits.h"
 
 namespace plix {
 
-/// Slots of the table a template is loaded into.
-inline constexpr std::size_t kTemplateSlots = 2048;
 
 /// The descriptors of a template, or nullopt with pl_get_error() set.
 /// fallback supplies values of fields the flow passes over; current those of

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cerrno>
 
+#include "util/limits.h"
 #include "util/unique_fd.h"
 
 namespace plix {
@@ -75,7 +76,7 @@ std::optional<std::string> file2buf(const std::string& path) {
   buf.reserve(static_cast<size_t>(st.st_size));
   // Read to the end rather than trusting the size: the file may change
   // meanwhile, and some files report size 0.
-  char block[8192];
+  char block[kCopyBlock];
   for (;;) {
     ssize_t n = ::read(fd.get(), block, sizeof block);
     if (n < 0) {
@@ -139,7 +140,7 @@ int copyfile(const std::string& src, const std::string& dst) {
   }
   UniqueFd out(::open(dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
   if (!out) return -1;
-  char buf[8192];
+  char buf[kCopyBlock];
   for (;;) {
     ssize_t n = ::read(in.get(), buf, sizeof buf);
     if (n < 0) {

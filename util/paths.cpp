@@ -53,7 +53,7 @@ std::string expand_environment(std::string_view p) {
     const std::size_t start = i + 1;
     std::size_t end = p.find_first_of("/$", start);
     if (end == std::string_view::npos) end = p.size();
-    if (end - start > kMaxEnvNameLength) end = start + kMaxEnvNameLength;
+    if (end - start > kMaxNameLength) end = start + kMaxNameLength;
     const std::string name(p.substr(start, end - start));
     const char* value = env_value(name);
     if (value && out.size() + std::strlen(value) + (p.size() - end) < kMaxPathLength) {

@@ -12,14 +12,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include "util/limits.h"
 
 namespace plix {
 
-/// Longest path the normalizer is built for; "$NAME" references are only
-/// replaced while the text stays shorter than this.
-inline constexpr std::size_t kMaxPathLength = 2047;
-/// Longest environment variable name read after a "$".
-inline constexpr std::size_t kMaxEnvNameLength = 255;
 
 /// Process-wide state of this module: the architecture name, made once.
 struct PathState {

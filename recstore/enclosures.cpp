@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "recstore/temp_files.h"
-#include "recstore/unique_file.h"
+#include "util/unique_file.h"
 #include "util/filter_status.h"
 #include "util/file_access.h"
 #include "util/files.h"
@@ -25,41 +25,40 @@ int hook_extract(Field& f) {
   return fgetfile(&f) ? 0 : -1;
 }
 
-std::optional<std::string> hook_temp_name(const char* prefix) {
-  std::optional<std::string> dir = dtmp();
-  if (!dir) return std::nullopt;
-  return plixtempnam(*dir, prefix ? prefix : "");
-}
-
 std::string_view skip_blanks(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   return s;
 }
 
-// Copies a file to a new private temporary file ("daddf"). The path or nullopt.
+// Permissions of a private copy: owner-only, narrower still when the
+// original is.
+mode_t private_mode(mode_t original) {
+  return 0600 & original;
+}
+
+mode_t file_mode(int fd) {
+  struct stat st;
+  return ::fstat(fd, &st) == 0 ? st.st_mode : 0600;
+}
+
+}  // namespace
+
 std::optional<std::string> private_copy(const std::string& src, const char* prefix) {
   std::optional<std::string> dir = dtmp();
   if (!dir) return std::nullopt;
   std::optional<std::string> tmp = plixtempnam(*dir, prefix);
   if (!tmp) return std::nullopt;
-  mode_t old = ::umask(0);
-  int rc = copyfile(src, *tmp);
-  ::umask(old);
-  if (rc != 0) {
-    int err = errno;
-    ::unlink(tmp->c_str());
-    errno = err;
-    return std::nullopt;
-  }
+  struct stat st;
+  mode_t mode = ::stat(src.c_str(), &st) == 0 ? private_mode(st.st_mode) : 0600;
+  if (copy_to_new(src, *tmp, mode) != 0) return std::nullopt;
+  track_temp_file(*tmp);
   return tmp;
 }
-
-}  // namespace
 
 void enclosures_init() {
   FieldFileHooks& hooks = field_file_hooks();
   hooks.extract = hook_extract;
-  hooks.temp_name = hook_temp_name;
+  hooks.private_copy = private_copy;
 }
 
 std::optional<std::size_t> addfile(std::string_view name, std::optional<std::string_view> value,
@@ -94,7 +93,7 @@ int faddfile(Field& f, std::optional<std::string_view> value, std::optional<std:
     owns = true;
   }
   if (f.has_file && f.owns_file && f.path && !f.path->empty() && *f.path != new_path)
-    ::unlink(f.path->c_str());
+    remove_temp_file(*f.path);
   f.path = std::move(new_path);
   f.has_file = true;
   f.owns_file = owns;
@@ -117,7 +116,7 @@ int setfile(std::string_view name, FieldTable& t) {
   std::optional<std::string> tmp = dir ? plixtempnam(*dir, "setf") : std::nullopt;
   if (tmp) {
     path = *tmp;
-    int fd = create_exclusive(path, 0666);
+    int fd = create_temp_file(path, 0600);
     if (fd < 0) {
       warnerr("Can't create %s", path.c_str());
       rc = kFilterAbort;
@@ -231,13 +230,15 @@ std::optional<std::string> dgetfile(DfileBlock* b, const std::optional<std::stri
     }
     out_path = std::move(*tmp);
   }
-  int fd = create_exclusive(out_path, 0666);
+  // The text is as private as the record that holds it.
+  mode_t mode = private_mode(b != nullptr && b->in != nullptr ? file_mode(fileno(b->in)) : 0600);
+  int fd = path ? create_exclusive(out_path, mode) : create_temp_file(out_path, mode);
   UniqueFile out(fd >= 0 ? ::fdopen(fd, "w") : nullptr);
   if (!out) {
     int err = errno;
     if (fd >= 0) {
       ::close(fd);
-      ::unlink(out_path.c_str());
+      remove_temp_file(out_path);
     }
     errno = err;
     derror("dgetfile", 58);
@@ -253,7 +254,7 @@ std::optional<std::string> dgetfile(DfileBlock* b, const std::optional<std::stri
   if (rc != 0 || close_rc != 0) {
     if (errno == 0) errno = EIO;
     derror("dgetfile", 97);
-    ::unlink(out_path.c_str());
+    remove_temp_file(out_path);
     st.dopenflag = kDfileIoError;
     return std::nullopt;
   }

@@ -31,6 +31,11 @@ inline constexpr long kFgetfileBuffer = 1024;
 /// by plixtempnam in dtmp(). dfile_init calls it.
 void enclosures_init();
 
+/// A private copy of the file at src in a new temporary file named with
+/// `prefix`: mode 0600, or the original's if narrower; tracked for removal
+/// at exit. Its path, or nullopt with errno.
+std::optional<std::string> private_copy(const std::string& src, const char* prefix);
+
 /// Appends an entry with a file (path must be readable, else nullopt without
 /// a message) and attaches the file by faddfile. The slot index or nullopt.
 std::optional<std::size_t> addfile(std::string_view name, std::optional<std::string_view> value,

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "recstore/temp_files.h"
 #include "util/files.h"
 #include "util/messages.h"
 
@@ -42,6 +43,7 @@ int unlink_owned(const Field& f) {
       warn("INTERNAL ERROR: Can't unlink %s: %s", f.path->c_str(), std::strerror(errno));
       return -1;
     }
+    untrack_temp_file(*f.path);
   }
   return 0;
 }
@@ -57,21 +59,12 @@ int copy_attached_file(Field& src, std::optional<std::string>& dst_path) {
     }
     if (hooks.extract(src) != 0) return -1;
   }
-  if (!hooks.temp_name || !src.path) {
+  if (!hooks.private_copy || !src.path) {
     warn("INTERNAL ERROR: enclosures not initialized; can't copy %s\n", src.name.c_str());
     return -1;
   }
-  std::optional<std::string> tmp = hooks.temp_name("dencl");
+  std::optional<std::string> tmp = hooks.private_copy(*src.path, "dencl");
   if (!tmp) return -1;
-  mode_t old = ::umask(0);
-  int rc = copyfile(*src.path, *tmp);
-  ::umask(old);
-  if (rc != 0) {
-    int saved = errno;
-    ::unlink(tmp->c_str());
-    errno = saved;
-    return -1;
-  }
   dst_path = std::move(*tmp);
   return 0;
 }

@@ -116,8 +116,9 @@ const std::string* quick_dfvalue(const std::vector<std::string>& names,
 struct FieldFileHooks {
   /// Extracts a not-owned file so that the field owns a temporary copy: 0 or -1.
   int (*extract)(Field& f) = nullptr;
-  /// A new unique temporary path with the given prefix, or nullopt.
-  std::optional<std::string> (*temp_name)(const char* prefix) = nullptr;
+  /// A private copy of a file under a new temporary name with the given
+  /// prefix (tracked for removal at exit), or nullopt.
+  std::optional<std::string> (*private_copy)(const std::string& src, const char* prefix) = nullptr;
 };
 /// The installed hooks (the enclosure module sets them at start-up).
 FieldFileHooks& field_file_hooks();

@@ -1,6 +1,7 @@
 #include "recstore/record_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -8,10 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "recstore/atomic_file.h"
 #include "recstore/field_table.h"
 #include "recstore/temp_files.h"
+#include "util/atomic_file.h"
+#include "util/file_lock.h"
 #include "util/messages.h"
+#include "util/read_file.h"
 
 namespace plix {
 
@@ -84,6 +87,20 @@ std::int64_t tell(std::FILE* f) {
 
 bool seek(std::FILE* f, std::int64_t off) {
   return ::fseeko(f, static_cast<off_t>(off), SEEK_SET) == 0;
+}
+
+// "a" mode: read and append, created when missing; regular files only.
+UniqueFile open_for_append(const char* path) {
+  UniqueFd fd(::open(path, O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0666));
+  struct stat st;
+  if (!fd || ::fstat(fd.get(), &st) != 0) return nullptr;
+  if (!S_ISREG(st.st_mode)) {
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return nullptr;
+  }
+  UniqueFile f(::fdopen(fd.get(), "a+"));
+  if (f) fd.release();
+  return f;
 }
 
 int finish(DfileBlock* b, int code) {
@@ -415,14 +432,22 @@ DfileBlock* dopen(const char* path, const char* mode) {
 
   UniqueFile in;
   UniqueFile out;
+  std::unique_ptr<FileLock> lock;
   std::optional<std::string> tempname;
   if (m == 'r') {
-    in.reset(std::fopen(path, "re"));
+    in = fopen_for_reading(path, kMaxRecordFileSize);
   } else if (m == 'a') {
-    in.reset(std::fopen(path, "a+e"));
+    in = open_for_append(path);
   } else {
-    in.reset(std::fopen(path, "r+e"));
-    if (!in && errno == ENOENT) in.reset(std::fopen(path, "w+e"));
+    // A rewrite holds the file's lock until dclose, and leaves the file
+    // alone until the commit: a missing file is read as empty, not created.
+    lock = std::make_unique<FileLock>(path);
+    if (lock->acquire() != 0) {
+      st.dopenflag = kDfileCantOpen;
+      return nullptr;
+    }
+    in = fopen_for_reading(path, kMaxRecordFileSize);
+    if (!in && errno == ENOENT) in.reset(::fmemopen(nullptr, 1, "w+"));
     if (in) {
       std::optional<std::string> dir = dtmp();
       if (dir) tempname = plixtempnam(*dir, "dfile");
@@ -430,11 +455,11 @@ DfileBlock* dopen(const char* path, const char* mode) {
         st.dopenflag = kDfileNoRoom;
         return nullptr;
       }
-      int fd = create_exclusive(*tempname, 0600);
+      int fd = create_temp_file(*tempname, 0600);
       if (fd >= 0) out.reset(::fdopen(fd, "w+"));
       if (!out) {
         if (fd >= 0) ::close(fd);
-        ::unlink(tempname->c_str());
+        remove_temp_file(*tempname);
         st.dopenflag = kDfileCantOpen;
         return nullptr;
       }
@@ -451,6 +476,7 @@ DfileBlock* dopen(const char* path, const char* mode) {
   b->filename = path;
   b->tempname = std::move(tempname);
   b->mode = m;
+  st.locks[static_cast<std::size_t>(b - st.iobf.data())] = std::move(lock);
   return b;
 }
 
@@ -630,13 +656,13 @@ namespace {
 // Replaces the block's file with the temporary output: the rest of the input
 // is passed through first. The replacement is atomic (written beside the
 // file and renamed), so a failure at any point leaves the old file whole.
-int commit_rewrite(DfileBlock* b) {
+int commit_rewrite(DfileBlock* b, FileLock& lock) {
   // The stream stands at the first byte not yet copied: the current entry's
   // start, or the next entry after a read of size 0.
   if (dpass(b) != kDfileOk) return kDfileIoError;
   if (std::fflush(b->out) != 0) return kDfileIoError;
   std::rewind(b->out);
-  AtomicFile target(*b->filename);
+  AtomicFile& target = lock.writer();
   if (target.open() != 0) return kDfileIoError;
   char* piece = dfile_state().dmys.data();
   for (;;) {
@@ -649,22 +675,24 @@ int commit_rewrite(DfileBlock* b) {
     }
   }
   if (std::ferror(b->out)) return kDfileIoError;
-  return target.commit() == 0 ? kDfileOk : kDfileIoError;
+  return lock.commit() == 0 ? kDfileOk : kDfileIoError;
 }
 
 }  // namespace
 
 int dclose(DfileBlock* b, int how) {
   if (b == nullptr || b->mode == 0) return kDfileIoError;
+  DfileState& st = dfile_state();
+  std::unique_ptr<FileLock> lock = std::move(st.locks[static_cast<std::size_t>(b - st.iobf.data())]);
   int rc = kDfileOk;
   if (b->out != nullptr) {
-    if (how == 1) rc = commit_rewrite(b);
+    if (how == 1 && lock) rc = commit_rewrite(b, *lock);
     std::fclose(b->out);
-    if (b->tempname) ::unlink(b->tempname->c_str());
+    if (b->tempname) remove_temp_file(*b->tempname);
   }
   if (b->in != nullptr) std::fclose(b->in);
   *b = DfileBlock{};
-  return rc;
+  return rc;  // the lock goes with `lock`, after the commit
 }
 
 }  // namespace plix

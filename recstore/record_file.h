@@ -16,7 +16,10 @@
 // until the next read with that buffer.
 //
 // Write mode ("w") copies every entry moved past to a temporary output file;
-// dclose(block, 1) passes the rest through and replaces the file with it.
+// dclose(block, 1) passes the rest through and replaces the file with it
+// atomically. From dopen to dclose the block holds the file's lock
+// (FileLock), and the file itself is not touched before the commit: a
+// missing file reads as empty and appears only when the rewrite commits.
 #pragma once
 
 #include <array>
@@ -31,6 +34,8 @@
 #include "util/limits.h"
 
 namespace plix {
+
+class FileLock;
 
 /// Control blocks in the pool: at most this many record files are open.
 inline constexpr int kDfileBlocks = 10;
@@ -87,6 +92,8 @@ struct DfileBlock {
 /// Process-wide state of the library.
 struct DfileState {
   std::array<DfileBlock, kDfileBlocks> iobf;
+  /// The lock a rewrite ("w") holds on its file, by block.
+  std::array<std::unique_ptr<FileLock>, kDfileBlocks> locks;
   std::array<char, kDmysSize> dmys{};
   int dopenflag = 0;    ///< reason of the last open or extraction failure
   int dgbfindflag = 0;  ///< reason of the last dgbfindrec failure
@@ -96,6 +103,8 @@ struct DfileState {
   std::string load_buffer;
   /// loadtable's pause while a file is being written (a seam for tests).
   unsigned (*sleep_fn)(unsigned seconds) = nullptr;
+  /// loadtable has waited for a writer once: it does not wait again.
+  bool waited_for_writer = false;
 };
 
 /// The process-wide state.

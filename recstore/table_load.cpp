@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -11,6 +12,7 @@
 
 #include "recstore/enclosures.h"
 #include "util/messages.h"
+#include "util/read_file.h"
 #include "util/unique_fd.h"
 
 namespace plix {
@@ -72,16 +74,20 @@ int store_entry(DfileBlock* b, const std::string& path, FieldTable& t, char how,
 }
 
 // loadtable's pause: while the file holds exactly one byte, its writer is at
-// work (it writes a marker byte first).
+// work (it writes a marker byte first). A process waits so at most once: a
+// file that stays at one byte is not being written, and a caller that
+// retries must not wait again each time.
 void wait_while_written(const std::string& path) {
   DfileState& st = dfile_state();
+  if (st.waited_for_writer) return;
   for (int tries = 0; tries < kLoadWaitTries; ++tries) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd = open_for_reading(path, kMaxRecordFileSize);
     if (!fd) return;
     char probe[8];
     ssize_t n = ::read(fd.get(), probe, sizeof probe);
     if (n < 0 && errno == EINTR) continue;
     if (n != 1) return;
+    st.waited_for_writer = true;
     if (st.sleep_fn)
       st.sleep_fn(1);
     else
@@ -117,16 +123,26 @@ int dloadtable(DfileBlock* b, const std::string& path, FieldTable& t, char how) 
       st.Load_related_files ? detail::ReadMode::kFull : detail::ReadMode::kHeadOfFiles;
   NameIndex index;
   for (std::size_t i = 0; i < t.size(); ++i) index.emplace(fold_name(t[i].name), i);
+  int result = 0;
   for (;;) {
     int rc = detail::read_entry(b, buf.data(), static_cast<long>(buf.size()), mode, true);
     if (rc == kDfileOk) {
-      if (store_entry(b, path, t, how, index) != 0) return -1;
+      if (store_entry(b, path, t, how, index) != 0) {
+        result = -1;
+        break;
+      }
       continue;
     }
     if (rc == kDfileNoRoom && !b->eof_partial) {
-      // The entry does not fit: read it again with twice the room.
+      // The entry does not fit: read it again with twice the room, up to
+      // the largest entry a load may hold.
+      if (buf.size() >= kMaxEntrySize) {
+        warn("ERROR: %s: an entry is larger than %zu bytes\n", path.c_str(), kMaxEntrySize);
+        result = -1;
+        break;
+      }
       try {
-        buf.resize(buf.size() * 2);
+        buf.resize(std::min(buf.size() * 2, kMaxEntrySize));
       } catch (const std::bad_alloc&) {
         fatal("INTERNAL ERROR: can't realloc memory in dloadtable(): %s", std::strerror(ENOMEM));
       }
@@ -136,15 +152,19 @@ int dloadtable(DfileBlock* b, const std::string& path, FieldTable& t, char how) 
     if (rc == kDfileNoRoom) {
       // The file ends inside a line: no buffer can hold it whole.
       warn("ERROR: %s: bad file format", path.c_str());
-      return -1;
+    } else if (rc != kDfileEof) {
+      if (path.empty())
+        warn("INTERNAL ERROR: dloadtable(): dread() returned %d\n", rc);
+      else
+        warn("dfile error in dloadtable(): Could not load the file %s\n", path.c_str());
     }
-    if (rc == kDfileEof) return 0;
-    if (path.empty())
-      warn("INTERNAL ERROR: dloadtable(): dread() returned %d\n", rc);
-    else
-      warn("dfile error in dloadtable(): Could not load the file %s\n", path.c_str());
-    return -1;
+    result = rc == kDfileEof ? 0 : -1;
+    break;
   }
+  // A buffer grown for one large value is not kept: it would double the
+  // memory the value already takes in the table.
+  if (buf.size() > kLoadBufferKept) std::string(kLoadBufferInitial, '\0').swap(buf);
+  return result;
 }
 
 int loadtable(const std::string& path, FieldTable& t) {

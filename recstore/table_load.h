@@ -8,7 +8,8 @@
 // Load_related_files set they load as plain values instead.
 //
 // The loader's buffer starts at 1024 bytes and doubles whenever an entry
-// does not fit; it keeps its size for later loads.
+// does not fit, up to kMaxEntrySize: a larger entry fails the load. It keeps
+// its size for later loads unless it grew past kLoadBufferKept.
 #pragma once
 
 #include <string>
@@ -21,9 +22,12 @@ namespace plix {
 
 /// Initial size of the loader's buffer.
 inline constexpr std::size_t kLoadBufferInitial = 1024;
+/// Largest loader buffer kept between loads.
+inline constexpr std::size_t kLoadBufferKept = 64 * 1024;
 
 /// Loads `path`, entries of a name already present replacing its value.
-/// Waits first while the file holds exactly one byte (being written).
+/// Waits first while the file holds exactly one byte (being written), at
+/// most once per process.
 /// 0, or -1 with a message.
 int loadtable(const std::string& path, FieldTable& t);
 /// Loads `path` with every entry appended (no wait). 0 or -1.

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <string_view>
 
-#include "recstore/atomic_file.h"
+#include "util/atomic_file.h"
 #include "recstore/enclosures.h"
 #include "recstore/record_file.h"
-#include "recstore/unique_file.h"
+#include "util/unique_file.h"
 #include "util/limits.h"
 #include "util/messages.h"
 

@@ -7,6 +7,12 @@
 // least significant), one counter for plixtempnam and one for plixtempnamna.
 // The unique characters are random; a name that exists is not given out.
 // The name functions create no file; creators open with O_CREAT|O_EXCL.
+//
+// The files made under such names (extracted texts, private copies, rewrite
+// outputs) hold record texts that the record's own permissions may hide from
+// others. They are created private and tracked, and whatever is still
+// tracked is removed when the process ends: at exit, and in the handlers of
+// the terminating signals that start-up installs.
 #pragma once
 
 #include <sys/types.h>
@@ -15,7 +21,7 @@
 #include <string>
 #include <string_view>
 
-#include "recstore/unique_file.h"
+#include "util/unique_file.h"
 
 namespace plix {
 
@@ -51,5 +57,22 @@ UniqueFile plixtmpfile();
 /// Creates a new file, never following or reusing an existing name
 /// (O_CREAT|O_EXCL|O_NOFOLLOW). The descriptor, or -1 with errno.
 int create_exclusive(const std::string& path, mode_t mode);
+/// create_exclusive, and the file is tracked for removal at exit.
+int create_temp_file(const std::string& path, mode_t mode);
+
+/// Tracks a file for removal when the process ends.
+void track_temp_file(const std::string& path);
+/// Stops tracking a file (it is gone, or is to outlive the process).
+void untrack_temp_file(std::string_view path);
+/// Unlinks and untracks a tracked file; errno survives.
+void remove_temp_file(const std::string& path);
+/// Removes every tracked file; only in the process that tracked them (a
+/// forked child leaves them alone).
+void remove_temp_files();
+/// Unlinks every tracked file and nothing else: it neither allocates nor
+/// frees, so a signal handler may call it.
+void unlink_temp_files();
+/// The files now tracked (tests).
+std::size_t tracked_temp_files();
 
 }  // namespace plix

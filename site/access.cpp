@@ -1,3 +1,4 @@
+#include "site/layout.h"
 #include "site/access.h"
 
 #include <grp.h>
@@ -112,7 +113,7 @@ std::optional<int> load_rules(std::string_view project) {
   bool loaded = false;
   // An invalid project name is no project file: it reads as unreadable.
   if (valid_project_name(project)) {
-    std::string path = gethomedir() + "/projects/" + std::string(project) + "/proj.control";
+    std::string path = proj_control_path(project);
     loaded = load_home_file(path, st.rules);
   }
   if (!loaded) {
@@ -143,7 +144,7 @@ TokenLookup find_token(const std::string& path, std::string_view name) {
 std::optional<std::string> project_owner(std::string_view project) {
   if (!valid_project_name(project)) return std::nullopt;
   FieldTable info(kProjectTableSlots);
-  if (!load_home_file(gethomedir() + "/proj.info/" + std::string(project), info))
+  if (!load_home_file(proj_info_path(project), info))
     return std::nullopt;
   const std::string* owner = fieldvalue("Path-to-owner", info);
   if (owner == nullptr || owner->empty()) return std::nullopt;
@@ -165,7 +166,7 @@ std::string plix_getgroups(std::string_view user) {
   std::string out;
   if (user.empty()) return out;
   FieldTable groups;
-  if (load_home_file(gethomedir() + "/" + kGroupsFile, groups)) {
+  if (load_home_file(home_file(kGroupsFile), groups)) {
     for (const auto& g : groups.entries())
       if (g->value && lists(*g->value, user, kMemberSeparators)) append_word(out, g->name);
   }
@@ -222,7 +223,7 @@ int state_access_ok(char state, std::string_view project, const FieldTable* reco
 }
 
 std::string getsectoken(std::string_view user) {
-  std::string path = gethomedir() + "/" + kSecurityFile;
+  std::string path = home_file(kSecurityFile);
   TokenLookup token = find_token(path, user);
   // A user whose own entry is too large gets no token, never OTHER's.
   if (!token.value && !token.too_large) token = find_token(path, kOtherToken);

@@ -24,8 +24,6 @@
 namespace plix {
 
 /// Files below the home directory.
-inline constexpr const char* kGroupsFile = "conf/groups";
-inline constexpr const char* kSecurityFile = "etc/security";
 /// Entry of etc/security for users without their own.
 inline constexpr const char* kOtherToken = "OTHER";
 /// Longest security token.

@@ -5,12 +5,13 @@
 
 #include <cerrno>
 
-#include "recstore/atomic_file.h"
+#include "util/atomic_file.h"
 #include "recstore/temp_files.h"
 #include "site/web_user.h"
 #include "util/activity_log.h"
 #include "util/dates.h"
 #include "util/limits.h"
+#include "util/read_file.h"
 #include "util/unique_fd.h"
 
 namespace plix {
@@ -49,7 +50,7 @@ void enclstamp(std::string_view action, Field& f) {
 
 std::optional<std::string> remove_null(const std::string& path) {
   if (path.empty()) return std::nullopt;
-  UniqueFd in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd in = open_for_reading(path, kMaxRecordFileSize);
   if (!in) {
     plix_writelog("Could not open %s", path.c_str());
     return std::nullopt;
@@ -57,7 +58,7 @@ std::optional<std::string> remove_null(const std::string& path) {
   if (!dtmp()) dfile_init("PLIXHOME", "plix");
   std::optional<std::string> dir = dtmp();
   std::optional<std::string> tmp = dir ? plixtempnam(*dir, "edit") : std::nullopt;
-  int fd = tmp ? create_exclusive(*tmp, 0700) : -1;
+  int fd = tmp ? create_temp_file(*tmp, 0700) : -1;
   if (fd < 0) {
     plix_writelog("Could not open/create %s", tmp ? tmp->c_str() : "(no temporary name)");
     return std::nullopt;
@@ -86,7 +87,7 @@ std::optional<std::string> remove_null(const std::string& path) {
   if (!replaced || !ok) {
     // A copy that could not be made whole must not stand in for the file.
     if (!ok) plix_writelog("Could not open/create %s", tmp->c_str());
-    ::unlink(tmp->c_str());
+    remove_temp_file(*tmp);
     return std::nullopt;
   }
   return tmp;
@@ -95,10 +96,11 @@ std::optional<std::string> remove_null(const std::string& path) {
 int remove_null_inplace(const std::string& path) {
   std::optional<std::string> clean = remove_null(path);
   if (!clean) return 0;
-  // The copy may lie on another file system: write the cleaned text beside
-  // the file and rename it over, so the file at `path` is never missing.
+  // The copy may lie on another file system: the cleaned text is written
+  // beside the file and renamed over it, so the file at `path` is never
+  // missing and never torn.
   AtomicFile target(path);
-  UniqueFd in(::open(clean->c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd in = open_for_reading(*clean, kMaxRecordFileSize);
   bool ok = in && target.open() == 0;
   char buf[kCopyBlock];
   while (ok) {
@@ -113,7 +115,7 @@ int remove_null_inplace(const std::string& path) {
   }
   if (ok) ok = target.commit() == 0;
   if (!ok) plix_writelog("Could not replace %s with its cleaned copy", path.c_str());
-  ::unlink(clean->c_str());
+  remove_temp_file(*clean);
   return 0;
 }
 

@@ -1,3 +1,4 @@
+#include "site/layout.h"
 #include "site/site_identity.h"
 
 #include <sys/stat.h>
@@ -38,10 +39,6 @@ bool machid_value_ok(std::string_view v) {
   return true;
 }
 
-std::string project_info_path(std::string_view project) {
-  return gethomedir() + "/proj.info/" + std::string(project);
-}
-
 }  // namespace
 
 SiteIdentityState& site_identity_state() {
@@ -54,7 +51,7 @@ void reset_site_identity_state() { site_identity_state() = SiteIdentityState{}; 
 std::optional<std::string> getmachid() {
   SiteIdentityState& st = site_identity_state();
   if (!st.Myid.empty()) return st.Myid;
-  std::string path = gethomedir() + "/conf/def.seq";
+  std::string path = home_file(kDefSeqFile);
   bool last_found = false;
   for (int attempt = 0; attempt < kMachidAttempts; ++attempt) {
     auto rec = dgbfindrec(path.c_str(), "Machid", kMachidArea);
@@ -93,7 +90,7 @@ int isremote(std::string_view project) {
   int answer = 1;
   // A name that cannot be a project file is owned nowhere here.
   if (!project.empty() && valid_project_name(project)) {
-    std::string path = project_info_path(project);
+    std::string path = proj_info_path(project);
     FieldTable info(kProjectTableSlots);
     if (plix_access(path, 0) == 0 && loadtable(path, info) == 0) {
       const std::string* owner = fieldvalue("Path-to-owner", info);
@@ -110,7 +107,7 @@ int isremote(std::string_view project) {
 
 int scopecheck(std::string_view project) {
   if (!valid_project_name(project)) return -1;
-  std::string path = project_info_path(project);
+  std::string path = proj_info_path(project);
   struct stat sb;
   if (::stat(path.c_str(), &sb) != 0) return -1;
   auto rec = dgbfindrec(path.c_str(), "Proj-status", kStatusArea);
@@ -123,7 +120,7 @@ int scopecheck(std::string_view project) {
 const std::string& dhost() {
   SiteIdentityState& st = site_identity_state();
   if (st.host) return *st.host;
-  std::string path = gethomedir() + "/conf/hostname";
+  std::string path = home_file(kHostnameFile);
   st.host.emplace();
   auto rec = dgbfindrec(path.c_str(), "Hostname");
   if (!rec || !rec->block.value) {

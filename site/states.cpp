@@ -9,13 +9,15 @@
 #include <cstring>
 
 #include "recstore/record_file.h"
-#include "recstore/unique_file.h"
+#include "util/unique_file.h"
 #include "site/access.h"
 #include "site/home.h"
 #include "site/identifiers.h"
+#include "site/layout.h"
 #include "site/site_identity.h"
 #include "util/files.h"
 #include "util/messages.h"
+#include "util/read_file.h"
 #include "util/strarray.h"
 
 namespace plix {
@@ -99,8 +101,8 @@ bool letter_ok(const Token& t) {
 }
 
 std::optional<ClassStates> read_statenames(std::string_view cls) {
-  std::string path = getroot() + "/class/" + std::string(cls) + "/statenames";
-  UniqueFile fp(std::fopen(path.c_str(), "r"));
+  std::string path = class_path(cls, kStatenamesFile);
+  UniqueFile fp = fopen_for_reading(path, kMaxReadFileSize);
   if (!fp) {
     if (errno == ENOENT)
       warn("Missing statenames file in class: %.*s\n", static_cast<int>(cls.size()), cls.data());
@@ -129,40 +131,23 @@ std::optional<ClassStates> read_statenames(std::string_view cls) {
   return cs;
 }
 
-std::string project_info_path(std::string_view project) {
-  return site_state().Rootdir + "/proj.info/" + std::string(project);
-}
-
 // The class named by a project's information record, or nullopt after the
 // warning that sends the project to the default class.
 std::optional<std::string> read_project_class(std::string_view project) {
-  std::string path = project_info_path(project);
-  if (!valid_project_name(project)) {
-    warn("ERROR: %s: %s", path.c_str(), std::strerror(EINVAL));
-    return std::nullopt;
+  ProjectClass pc = lookup_project_class(project);
+  switch (pc.status) {
+    case ProjectClass::kFound:
+      // The class becomes a directory name: it must not lead out of class/.
+      if (valid_class_name(pc.klass)) return pc.klass;
+      warn("ERROR: %s: %s", pc.path.c_str(), std::strerror(EINVAL));
+      return std::nullopt;
+    case ProjectClass::kNoField:
+      warn("ERROR: No %s field in %s", "Class", pc.path.c_str());
+      return std::nullopt;
+    default:
+      warn("ERROR: %s: %s", pc.path.c_str(), std::strerror(pc.err));
+      return std::nullopt;
   }
-  errno = 0;
-  auto rec = dgbfindrec(path.c_str(), "Class", kClassLookupArea);
-  if (!rec || rec->block.value == nullptr) {
-    if (dfile_state().dgbfindflag == kDfileNotFound)
-      warn("ERROR: No %s field in %s", "Class", path.c_str());
-    else
-      warn("ERROR: %s: %s", path.c_str(), std::strerror(errno));
-    return std::nullopt;
-  }
-  StrArray words = strarray_create(rec->block.value, " \t\n");
-  // A Class field without a word names no class at all.
-  if (words.empty()) {
-    warn("ERROR: No %s field in %s", "Class", path.c_str());
-    return std::nullopt;
-  }
-  std::string cls = words.front().substr(0, kMaxNameLength);
-  // The class becomes a directory name: it must not lead out of class/.
-  if (!valid_class_name(cls)) {
-    warn("ERROR: %s: %s", path.c_str(), std::strerror(EINVAL));
-    return std::nullopt;
-  }
-  return cls;
 }
 
 // The path `file` of the project's class directory, remembered per project.
@@ -172,7 +157,7 @@ const std::string& remembered_path(std::optional<std::string>& project_slot,
   if (!project_slot || *project_slot != project || !path_slot) {
     std::string cls = projclass(project);
     if (site_state().Rootdir.empty()) site_state().Rootdir = getroot();
-    path_slot = site_state().Rootdir + "/class/" + cls + (file[0] != '\0' ? "/" : "") + file;
+    path_slot = class_path(cls, file);
     project_slot = std::string(project);
   }
   return *path_slot;
@@ -206,6 +191,36 @@ std::size_t new_letters(const std::string& list, const char (&e)[3]) {
 }
 
 }  // namespace
+
+ProjectClass lookup_project_class(std::string_view project) {
+  ProjectClass pc;
+  pc.path = proj_info_path(project);
+  if (!valid_project_name(project)) {
+    pc.status = ProjectClass::kBadName;
+    pc.err = EINVAL;
+    return pc;
+  }
+  errno = 0;
+  auto rec = dgbfindrec(pc.path.c_str(), "Class", kClassLookupArea);
+  if (!rec || rec->block.value == nullptr) {
+    bool absent = dfile_state().dgbfindflag == kDfileNotFound;
+    pc.status = absent ? ProjectClass::kNoField : ProjectClass::kUnreadable;
+    pc.err = errno != 0 ? errno : ENOENT;
+    return pc;
+  }
+  std::string_view v = rec->block.value;
+  std::size_t start = v.find_first_not_of(" \t\n");
+  // A Class field without a word names no class at all.
+  if (start == std::string_view::npos) {
+    pc.status = ProjectClass::kNoField;
+    return pc;
+  }
+  std::size_t end = v.find_first_of(" \t\n", start);
+  std::string_view word = v.substr(start, end == std::string_view::npos ? end : end - start);
+  pc.klass = std::string(word.substr(0, kMaxNameLength));
+  pc.status = ProjectClass::kFound;
+  return pc;
+}
 
 StatesState& states_state() {
   static StatesState* state = new StatesState;
@@ -300,16 +315,17 @@ void clear_state_table() {
   st.states_path.reset();
 }
 
-void load_state_table(std::string_view project, bool reset) {
+bool load_state_table(std::string_view project, bool reset) {
   StatesState& st = states_state();
   std::string path = statesfile(project);
-  if (st.loaded_path && *st.loaded_path == path) return;
-  UniqueFile fp(std::fopen(path.c_str(), "r"));
+  if (st.loaded_path && *st.loaded_path == path) return true;
+  UniqueFile fp = fopen_for_reading(path, kMaxReadFileSize);
   if (!fp) {
     warn("%s: %s", path.c_str(), std::strerror(errno));
-    return;
+    return false;
   }
   if (reset) clear_state_table();
+  int entries = 0;
   while (skip(fp.get()) == 1) {
     char e[3];
     // A table past 30 letters cannot be indexed; it is refused like a
@@ -317,23 +333,25 @@ void load_state_table(std::string_view project, bool reset) {
     if (!read_entry(fp.get(), e) ||
         st.Statelist.size() + new_letters(st.Statelist, e) > kMaxRoutedStates) {
       warn("%s: badly formatted state table\n", path.c_str());
-      return;
+      return entries > 0;
     }
     std::size_t from = statelist_slot(st.Statelist, e[0]);
     std::size_t to = statelist_slot(st.Statelist, e[1]);
     statelist_slot(st.Statelist, e[2]);
     st.Transition[from][to] = e[2];
+    ++entries;
   }
   st.loaded_path = path;
+  return true;
 }
 
-void loadstates(std::string_view project) {
-  load_state_table(project, true);
+bool loadstates(std::string_view project) {
+  return load_state_table(project, true);
 }
 
 bool allstates(std::string& out) {
   site_state().Rootdir = getroot();
-  std::string path = site_state().Rootdir + "/class";
+  std::string path = home_file(kClassDir);
   DIR* dir = ::opendir(path.c_str());
   if (dir == nullptr) {
     warn("allstates: %s: %s", path.c_str(), std::strerror(errno));
@@ -399,22 +417,18 @@ int remote_modify_ok(std::string_view project) {
   if (project.empty()) return 0;
   if (st.remote_project && *st.remote_project == project) return st.remote_answer;
   if (site_state().Rootdir.empty()) site_state().Rootdir = getroot();
-  if (!st.machid) {
-    std::string seq = site_state().Rootdir + "/conf/def.seq";
-    auto id = dgbfindstring(seq.c_str(), "Machid");
-    if (!id) return 0;
-    st.machid = id->substr(0, kMachineIdLen);
-  }
+  std::optional<std::string> machid = getmachid();
+  if (!machid) return 0;
   st.remote_project = std::string(project);
   st.remote_answer = 0;
   // A name that cannot be a project file allows nothing.
   if (!valid_project_name(project)) return 0;
-  std::string path = project_info_path(project);
+  std::string path = proj_info_path(project);
   auto value = dgbfindstring(path.c_str(), "Remote-mod-ok");
   if (!value) return 0;
   StrArray words = strarray_create(*value, " \t\n");
-  bool listed = words.empty() ? *value == *st.machid
-                              : std::find(words.begin(), words.end(), *st.machid) != words.end();
+  bool listed = words.empty() ? *value == *machid
+                              : std::find(words.begin(), words.end(), *machid) != words.end();
   st.remote_answer = listed ? 1 : 0;
   return st.remote_answer;
 }

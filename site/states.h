@@ -57,7 +57,6 @@ struct StatesState {
   std::optional<std::string> projstates_project, projstates_result;
   std::optional<std::string> remote_project;  ///< remote_modify_ok's last question
   int remote_answer = 0;
-  std::optional<std::string> machid;  ///< this site's machine id, first 5 characters
 };
 
 StatesState& states_state();
@@ -77,6 +76,18 @@ const ClassStates* load_class_states(std::string_view cls);
 /// left it: emptied unless appending).
 bool selectstates(std::string_view cls, std::optional<std::string_view> filter, std::string& out,
                   bool append);
+/// What a project's information record says of its class.
+struct ProjectClass {
+  enum Status { kFound, kBadName, kUnreadable, kNoField } status = kUnreadable;
+  std::string klass;  ///< the first word of the Class field (kFound)
+  std::string path;   ///< the information record's path
+  int err = 0;        ///< why it could not be read (kBadName: EINVAL)
+};
+/// Reads the Class field of proj.info/PROJECT, without a message; a name
+/// that cannot be a project file is not looked up (kBadName). The class
+/// word (at most kMaxNameLength characters of it) is returned as written:
+/// callers check it with valid_class_name.
+ProjectClass lookup_project_class(std::string_view project);
 /// The first word of the Class field of proj.info/PROJECT; "software"
 /// after "ERROR: ..." when the record, the field or a usable class name is
 /// missing (an invalid project name counts as an unreadable record).
@@ -92,9 +103,12 @@ std::string statesfile(std::string_view project);
 /// Transition unless that very file is loaded. A malformed entry, or one that
 /// would bring the table past 30 letters, stops the load with
 /// "<path>: badly formatted state table" (entries before it stay).
-void load_state_table(std::string_view project, bool reset);
+/// False when no usable table is in place: the file cannot be read, or it
+/// is malformed before its first entry (a valid table without entries is
+/// usable: it offers no step).
+bool load_state_table(std::string_view project, bool reset);
 /// load_state_table with a reset.
-void loadstates(std::string_view project);
+bool loadstates(std::string_view project);
 /// Empties Statelist and Transition; forgets the loaded and statesfile paths.
 void clear_state_table();
 /// Every state letter of every class below HOME/class, each once; false

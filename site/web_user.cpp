@@ -1,3 +1,4 @@
+#include "site/layout.h"
 #include "site/web_user.h"
 
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include "site/home.h"
 #include "util/file_access.h"
 #include "util/messages.h"
+#include "util/read_file.h"
 #include "util/unique_fd.h"
 
 namespace plix {
@@ -24,7 +26,7 @@ void reset_web_user_state() {
 }
 
 void http_init() {
-  std::string path = gethomedir() + "/" + kHttpUserFile;
+  std::string path = home_file(kHttpUserFile);
   if (plix_access(path, 0) == 0) set_http_file(path);
 }
 
@@ -39,7 +41,7 @@ std::optional<std::string> get_http_file() {
 std::optional<std::string> get_http_user() {
   const auto& file = web_user_state().http_file;
   if (!file) return std::nullopt;
-  UniqueFd fd(::open(file->c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd fd = open_for_reading(*file, kMaxReadFileSize);
   if (!fd) return std::nullopt;
   std::string text(kMaxValueLength, '\0');
   std::size_t got = 0;

@@ -18,7 +18,6 @@
 namespace plix {
 
 /// The http user file, relative to the home directory.
-inline constexpr const char* kHttpUserFile = "conf/http_user";
 
 struct WebUserState {
   /// Path of the http user file; nullopt when there is none.

@@ -1,5 +1,4 @@
-// Owning stdio stream: fclose on destruction. Used for files that the record
-// store opens for a while (record files, extracted texts, temporary files).
+// Owning stdio stream: fclose on destruction.
 #pragma once
 
 #include <cstdio>

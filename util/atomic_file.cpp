@@ -1,4 +1,4 @@
-#include "recstore/atomic_file.h"
+#include "util/atomic_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -27,9 +27,10 @@ std::string base_of(const std::string& path) {
 }
 
 // Makes the rename durable: the directory entry reaches the disk too.
-void sync_dir(const std::string& dir) {
+int sync_dir(const std::string& dir) {
   UniqueFd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd) ::fsync(fd.get());
+  if (!fd || ::fsync(fd.get()) != 0) return -1;
+  return 0;
 }
 
 }  // namespace
@@ -45,7 +46,7 @@ int AtomicFile::open() {
     errno = EINVAL;
     return -1;
   }
-  // A dot name: never taken for a record or listed by the record globs.
+  renamed_ = false;
   std::string tmpl = dir_of(target_) + "/." + base_of(target_) + ".XXXXXX";
   std::vector<char> buf(tmpl.begin(), tmpl.end());
   buf.push_back('\0');
@@ -75,10 +76,8 @@ int AtomicFile::open() {
   }
   stream_ = ::fdopen(fd.get(), "w");
   if (stream_ == nullptr) {
-    int err = errno;
     fd.reset();
     rollback();
-    errno = err;
     return -1;
   }
   fd.release();
@@ -96,6 +95,7 @@ int AtomicFile::commit() {
   stream_ = nullptr;
   if (!ok || rc != 0) {
     if (ok) err = errno;
+    if (err == 0) err = EIO;
     rollback();
     errno = err;
     return -1;
@@ -107,8 +107,8 @@ int AtomicFile::commit() {
     return -1;
   }
   temp_.clear();
-  sync_dir(dir_of(target_));
-  return 0;
+  renamed_ = true;
+  return sync_dir(dir_of(target_));
 }
 
 void AtomicFile::rollback() {
@@ -122,6 +122,18 @@ void AtomicFile::rollback() {
     temp_.clear();
   }
   errno = err;
+}
+
+int replace_file(const std::string& path, const char* text, std::size_t size) {
+  AtomicFile f(path);
+  if (f.open() != 0) return -1;
+  if (size > 0 && std::fwrite(text, 1, size, f.stream()) != size) {
+    int err = errno != 0 ? errno : EIO;
+    f.rollback();
+    errno = err;
+    return -1;
+  }
+  return f.commit();
 }
 
 }  // namespace plix

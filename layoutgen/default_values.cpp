@@ -1,9 +1,14 @@
 #include "layoutgen/default_values.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "recstore/enclosures.h"
+#include "recstore/temp_files.h"
 #include "template/text_ops.h"
 #include "util/files.h"
 #include "util/filter_status.h"
+#include "util/messages.h"
 
 namespace plix {
 
@@ -28,14 +33,33 @@ bool refers_to_other_field(std::string_view text) {
   return false;
 }
 
+// A text that the form needs and cannot have is reported and counted: the
+// run must not end as if the form were whole.
+void text_failed(const std::string& path) {
+  warn("Can not read the text %s: %s\n", path.c_str(), std::strerror(errno));
+  ++default_value_state().failures;
+}
+
 void enclosure_values(pfield& f, FieldTable* record) {
   if (record && f.label) {
     std::size_t at = findfile("Related-file", std::string_view(*f.label), *record);
     if (at < record->size()) {
-      std::optional<std::string> path = fgetfile(&(*record)[at]);
-      if (path) {
-        std::optional<std::string> text = file2buf(*path);
-        if (text) f.value = std::move(text);
+      Field& file = (*record)[at];
+      const bool extracted = !file.owns_file;
+      const std::optional<std::string> stored_in = file.path;
+      std::optional<std::string> path = fgetfile(&file);
+      if (!path) {
+        ++default_value_state().failures;  // fgetfile has said why
+        return;
+      }
+      f.value = file2buf(*path);
+      if (!f.value) text_failed(*path);
+      // The extracted copy has served: it is not left lying about, and the
+      // entry refers to its record again.
+      if (extracted) {
+        remove_temp_file(*path);
+        file.owns_file = false;
+        file.path = stored_in;
       }
       return;
     }

@@ -28,6 +28,8 @@ struct DefaultValueState {
   DerivationRunner runner = nullptr;
   std::string oneof_path;   ///< put into the table as Oneof-path while a derivation runs
   std::string filter_path;  ///< likewise Filter-path
+  /// Texts the form needed and could not have (reported as they happen).
+  int failures = 0;
 };
 
 DefaultValueState& default_value_state();

@@ -1,5 +1,6 @@
 #include "layoutgen/form_output.h"
 
+#include <algorithm>
 #include <cctype>
 #include <vector>
 
@@ -18,6 +19,7 @@ namespace plix {
 namespace {
 
 const char* const kSep = "\x1c\n";
+constexpr std::string_view kSeparators = "\x1c\x1e";
 const char* const kEnd = "\x1e\n";
 const char* const kDashes = "--------------------------\n";
 const char* const kDisplayed = "Displayed";
@@ -48,10 +50,31 @@ class FormWriter {
   }
   bool ie() const { return run_.browser_type == BROWSER_IE; }
 
+  // Every text placed in the description goes through put (as it is) or
+  // put_decoded (character references decoded): neither lets a separator
+  // byte through, so no value can end a key or a record early.
+  void put(std::string_view text) {
+    append_plain(out_, text);
+    if (out_.size() >= kOutputChunk) flush();
+  }
+  void put_decoded(std::string_view text) {
+    // Long texts go out piece by piece instead of being held whole; a piece
+    // never ends inside a reference ("&#NNN;" is six bytes).
+    while (!text.empty()) {
+      std::size_t cut = std::min(text.size(), kOutputChunk);
+      if (cut < text.size()) {
+        std::size_t amp = text.rfind('&', cut - 1);
+        if (amp != std::string_view::npos && amp + 6 > cut && amp > 0) cut = amp;
+      }
+      append_decoded(out_, text.substr(0, cut));
+      text.remove_prefix(cut);
+      if (out_.size() >= kOutputChunk) flush();
+    }
+  }
   void key(std::string_view k, std::string_view v) {
     out_ += k;
     out_ += kSep;
-    out_ += v;
+    put(v);
     out_ += kSep;
   }
   void event_script(const pfield& f) {
@@ -65,15 +88,25 @@ class FormWriter {
   void first_pass();
   bool project_record();
   bool skip_field(pfield& f);
-  void field_record(pfield& f);
+  bool field_record(pfield& f);
   const Picklist* field_picklist(const pfield& f);
-  void default_and_value(pfield& f, std::optional<std::string>& def,
-                         std::optional<std::string>& val, bool label_present);
+  void default_and_value(pfield& f, const std::string*& def, const std::string*& val,
+                         bool label_present);
   void status_record(const pfield& f);
   void group_records();
   void misc_record();
   void picklist_listing();
   void add_group_member(std::string_view name, std::string& line, bool& counted);
+  void group_record(std::string_view key_word, std::string_view label, std::string_view list) {
+    out_ += key_word;
+    out_ += kSep;
+    out_ += '"';
+    put(label);
+    out_ += "\" = ";
+    put(list);
+    out_ += kSep;
+    out_ += kEnd;
+  }
 
   LayoutgenRun& run_;
   std::FILE* stream_;
@@ -191,7 +224,26 @@ std::string script_header(int browser_type) {
   return std::string("script") + kSep + body + kSep + kEnd;
 }
 
+bool is_separator(char c) {
+  return c == kFS || c == kRS;
+}
+
+void append_plain(std::string& out, std::string_view text) {
+  if (text.find_first_of(kSeparators) == std::string_view::npos) {
+    out.append(text);
+    return;
+  }
+  for (char c : text)
+    if (!is_separator(c)) out += c;
+}
+
 void append_decoded(std::string& out, std::string_view text) {
+  if (text.find_first_of(kSeparators) != std::string_view::npos) {
+    std::string clean;
+    append_plain(clean, text);
+    append_decoded(out, clean);
+    return;
+  }
   std::size_t done = 0;
   for (std::size_t at = text.find("&#"); at != std::string_view::npos;
        at = text.find("&#", at + 1)) {
@@ -203,7 +255,9 @@ void append_decoded(std::string& out, std::string_view text) {
       continue;
     int n = (d[0] - '0') * 100 + (d[1] - '0') * 10 + (d[2] - '0');
     char byte = static_cast<char>(n % 256);
-    if (byte == '\0') continue;  // a NUL would cut the value short: keep the text
+    // A NUL would cut the value short, a separator would end its key or
+    // record: such references stay as they are.
+    if (byte == '\0' || is_separator(byte)) continue;
     out.append(text.substr(done, at - done));
     out += byte;
     done = at + 6;
@@ -257,13 +311,13 @@ bool FormWriter::project_record() {
   out_ += kSep;
   for (std::size_t i = 0; i < list->values.size(); ++i) {
     if (i) out_ += '\n';
-    out_ += list->values[i];
+    put(list->values[i]);
   }
   if (help) {
     out_ += kSep;
     out_ += "helpfile";
     out_ += kSep;
-    out_ += *help;
+    put(*help);
   }
   out_ += kSep;
   key("required", "YES");
@@ -328,39 +382,47 @@ const Picklist* FormWriter::field_picklist(const pfield& f) {
   return list ? list : &empty_oneof_;
 }
 
-void FormWriter::default_and_value(pfield& f, std::optional<std::string>& def,
-                                   std::optional<std::string>& val, bool label_present) {
+namespace {
+
+const std::string* text_of(const std::optional<std::string>& v) {
+  return v ? &*v : nullptr;
+}
+
+}  // namespace
+
+void FormWriter::default_and_value(pfield& f, const std::string*& def, const std::string*& val,
+                                   bool label_present) {
   if (f.type == FT_VIEWONLY) {
     const std::string* stored = run_.bug_record ? fieldvalue(f.name, *run_.bug_record) : nullptr;
-    if (label_present && run_.bug_record && f.label->find("$$") != std::string::npos) {
-      def = val = stored ? std::optional<std::string>(*stored) : std::nullopt;
-    } else {
-      def = val = f.label;
-    }
+    if (label_present && run_.bug_record && f.label->find("$$") != std::string::npos)
+      def = val = stored;
+    else
+      def = val = text_of(f.label);
     return;
   }
   if (entering()) {
     complex_def_value(f, run_.bug_record.get());
-    def = f.default_value;
-    val = f.value;
+    def = text_of(f.default_value);
+    val = text_of(f.value);
   }
 }
 
-void FormWriter::field_record(pfield& f) {
-  std::optional<std::string> def, val;
+bool FormWriter::field_record(pfield& f) {
+  // The values are not copied: a large one is held once by the field.
+  const std::string* def = nullptr;
+  const std::string* val = nullptr;
+  const int failures = default_value_state().failures;
   if ((query_like() || action() == Action::kDisplay) && field_is_datetime(f.name, run_.schema))
     f.type = FT_DATETIME;
   if (run_.opts.verbose) out_ += kDashes;
   if (action() == Action::kDisplay) {
     const std::string* stored = run_.bug_record ? fieldvalue(f.name, *run_.bug_record) : nullptr;
-    std::optional<std::string> record_value =
-        stored ? std::optional<std::string>(*stored) : std::nullopt;
     complex_def_value(f, run_.bug_record.get());
     // A datetime that the derivation reformats is no longer a date the form can edit.
-    if (f.type == FT_DATETIME && (!f.value || f.value->empty() || !record_value ||
-                                  record_value->empty() || *f.value != *record_value))
+    if (f.type == FT_DATETIME && (!f.value || f.value->empty() || !stored || stored->empty() ||
+                                  *f.value != *stored))
       f.type = FT_TEXT;
-    def = val = f.default_value;
+    def = val = text_of(f.default_value);
   }
   if (f.type == FT_ENCLOSURE) f.name = f.label.value_or("") + "_encl";
   key("name", f.name);
@@ -383,26 +445,30 @@ void FormWriter::field_record(pfield& f) {
     if (list->values.empty()) {
       out_ += kSep;
       out_ += kEnd;
-      return;
+      return true;
     }
     std::size_t shown = run_.convert ? 1 : list->values.size();
     for (std::size_t i = 0; i < shown; ++i) {
       if (i) out_ += '\n';
-      append_decoded(out_, list->values[i]);
+      put_decoded(list->values[i]);
     }
     out_ += kSep;
   }
   default_and_value(f, def, val, label_present);
+  // A value that could not be had (an enclosure text that did not come out
+  // of its record) makes the form wrong: the run fails rather than show it.
+  if (default_value_state().failures != failures) return false;
   if (!run_.convert) {
-    for (const auto& [name, text] : {std::pair{"default", &def}, std::pair{"value", &val}}) {
-      if (!*text || (*text)->empty()) continue;
+    for (const auto& [name, text] : {std::pair{"default", def}, std::pair{"value", val}}) {
+      if (text == nullptr || text->empty()) continue;
       out_ += name;
       out_ += kSep;
-      append_decoded(out_, **text);
+      put_decoded(*text);
       out_ += kSep;
     }
   }
   out_ += kEnd;
+  return true;
 }
 
 void FormWriter::status_record(const pfield& f) {
@@ -430,7 +496,7 @@ void FormWriter::status_record(const pfield& f) {
       if (p + 1 < text.size() && text[p + 1] == letter)
         line = text.substr(p + 1, text.find('\n', p + 1) - p - 1);
     if (!line) {
-      out_ += letter;
+      put(std::string_view(&letter, 1));
       continue;
     }
     std::string l(*line);
@@ -445,9 +511,9 @@ void FormWriter::status_record(const pfield& f) {
       at = skip_space(l, at);
       if (at != npos) description = l.substr(at, kMaxStateDescription);
     }
-    out_ += description;
+    put(description);
     out_ += '=';
-    out_ += letter;
+    put(std::string_view(&letter, 1));
   }
   out_ += kSep;
   out_ += kEnd;
@@ -509,12 +575,9 @@ void FormWriter::group_records() {
     if (line.size() > kMaxValueLength + 1) line.resize(kMaxValueLength + 1);
     if (!line.empty()) {
       line.pop_back();
-      if (!run_.convert) out_ += format("group%s\"%s\" = %s%s%s", kSep, g.label.c_str(),
-                                        line.c_str(), kSep, kEnd);
+      if (!run_.convert) group_record("group", g.label, line);
     }
-    if (run_.opts.verbose && !run_.convert)
-      out_ += format("original group%s\"%s\" = %s%s%s", kSep, g.label.c_str(), g.list.c_str(),
-                     kSep, kEnd);
+    if (run_.opts.verbose && !run_.convert) group_record("original group", g.label, g.list);
   }
 }
 
@@ -526,8 +589,8 @@ void FormWriter::misc_record() {
     if (entering() && f.name == "Status") return;
     if ((action() == Action::kModify || action() == Action::kTransition) && f.name == "Project")
       return;
-    out_ += any ? format(",%s", f.name.c_str())
-                : format("group%s\"Miscellaneous Fields\" = %s", kSep, f.name.c_str());
+    out_ += any ? "," : std::string("group") + kSep + "\"Miscellaneous Fields\" = ";
+    put(f.name);
     any = true;
   };
   for (const pfield& f : run_.fields) {
@@ -545,10 +608,14 @@ void FormWriter::picklist_listing() {
   for (const Picklist& p : run_.oneofs->entries) {
     if (p.kind == PL_END) break;
     if (p.name.empty() || p.values.empty()) continue;
-    out_ += "*******************\n";
-    out_ += format("pl name: %s\n", p.name.c_str());
-    out_ += "pl values: \n";
-    for (const std::string& v : p.values) out_ += format("  %s\n", v.c_str());
+    out_ += "*******************\npl name: ";
+    put(p.name);
+    out_ += "\npl values: \n";
+    for (const std::string& v : p.values) {
+      out_ += "  ";
+      put(v);
+      out_ += '\n';
+    }
   }
 }
 
@@ -558,7 +625,7 @@ int FormWriter::write() {
   flush();
   for (pfield& f : run_.fields) {
     if (f.type == FT_END) break;
-    if (!skip_field(f)) field_record(f);
+    if (!skip_field(f) && !field_record(f)) return kExitUnusable;
     if (out_.size() >= kOutputChunk) flush();
   }
   group_records();

@@ -29,10 +29,14 @@ inline constexpr std::size_t kMaxStateDescription = 63;
 /// The script header record of a browser type.
 std::string script_header(int browser_type);
 
-/// "&#NNN;" sequences become the byte NNN modulo 256 (kept when that is 0).
+/// "&#NNN;" sequences become the byte NNN modulo 256. A reference to the
+/// byte 0 or to a separator (FS, RS) stays as it is, and separator bytes of
+/// the text itself are dropped: a value can never end its key or record.
 std::string decode_char_refs(std::string_view text);
 /// The same, appended to `out`.
 void append_decoded(std::string& out, std::string_view text);
+/// The text without its separator bytes, appended to `out`.
+void append_plain(std::string& out, std::string_view text);
 
 /// Bytes collected before they go to the stream: large forms are written in
 /// pieces instead of being held whole.

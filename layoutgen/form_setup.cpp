@@ -13,10 +13,13 @@
 #include "recstore/table_load.h"
 #include "site/home.h"
 #include "site/identifiers.h"
+#include "site/layout.h"
+#include "site/startup.h"
 #include "site/states.h"
 #include "template/picklist_expand.h"
 #include "template/template_parse.h"
 #include "util/messages.h"
+#include "util/read_file.h"
 
 namespace plix {
 
@@ -109,7 +112,9 @@ int resolve_states(LayoutgenRun& run) {
     warn("Invalid state to transition to: %s.\n", run.opts.state->c_str());
     return kExitUnusable;
   }
-  loadstates(*run.project);
+  // A table that cannot be read routes nowhere: that is no form to offer
+  // (the loader has said why).
+  if (!loadstates(*run.project)) return kExitUnusable;
   std::string path;
   for (char letter = current;;) {
     letter = nextstate(letter, target);
@@ -128,10 +133,8 @@ int resolve_states(LayoutgenRun& run) {
 
 // Step 9: the template parse for the action.
 int parse_form_template(LayoutgenRun& run) {
-  run.template_path = getroot() + "/class/" + run.klass + "/" + run.template_file;
-  if (FILE* f = std::fopen(run.template_path.c_str(), "r")) {
-    std::fclose(f);
-  } else {
+  run.template_path = class_path(run.klass, run.template_file);
+  if (!open_for_reading(run.template_path, kMaxReadFileSize)) {
     warn("Can not open file \"%s\": errno = %d\n", run.template_path.c_str(), errno);
     return kExitNoTemplate;
   }
@@ -185,44 +188,20 @@ int load_paths(LayoutgenRun& run) {
 
 }  // namespace
 
-std::unique_ptr<FieldTable> load_record(std::string_view id) {
-  auto table = std::make_unique<FieldTable>(kTableSlots);
-  std::string path = bugpath(id);
-  for (int attempt = 0; attempt < kLoadRecordAttempts; ++attempt) {
-    if (loadtable(path, *table) == 0) return table;
-    freefields(*table);
-    ::sleep(1);  // the record may be being rewritten
-  }
-  return nullptr;
-}
-
 std::string local_projclass(std::string_view project) {
   ProjclassMemory& m = projclass_memory();
   if (!m.project.empty() && m.project == project) return m.klass;
   m.project.clear();
   site_state().Rootdir = getroot();
-  std::string path = site_state().Rootdir + "/proj.info/" + std::string(project);
-  if (!valid_project_name(project)) bad_project(project, path, ENOENT);
-  errno = 0;
-  auto rec = dgbfindrec(path.c_str(), "Class", kClassLookupArea);
-  if (!rec || !rec->block.value) {
-    int err = errno ? errno : ENOENT;
-    if (dfile_state().dgbfindflag == kDfileNotFound) {
-      warn("ERROR: No %s field in %s", "Class", path.c_str());
-      std::exit(kExitUsage);
-    }
-    bad_project(project, path, err);
+  ProjectClass pc = lookup_project_class(project);
+  if (pc.status == ProjectClass::kNoField) {
+    warn("ERROR: No %s field in %s", "Class", pc.path.c_str());
+    std::exit(kExitUsage);
   }
-  std::string_view v = rec->block.value;
-  std::size_t start = v.find_first_not_of(" \t\n");
-  std::string klass;
-  if (start != std::string_view::npos) {
-    std::size_t end = v.find_first_of(" \t\n", start);
-    klass = std::string(v.substr(start, end == std::string_view::npos ? end : end - start));
-  }
+  if (pc.status != ProjectClass::kFound) bad_project(project, pc.path, pc.err);
   m.project = std::string(project);
-  m.klass = klass;
-  return klass;
+  m.klass = pc.klass;
+  return pc.klass;
 }
 
 pfield init_project(std::string_view /*klass*/, bool query) {

@@ -16,8 +16,6 @@
 namespace plix {
 
 
-/// The record's table, or null after 5 failed loads.
-std::unique_ptr<FieldTable> load_record(std::string_view id);
 /// The class of a project (first word of its Class field); remembers the
 /// last project. Ends the run (status 1) when the project record is
 /// unusable.

@@ -12,6 +12,8 @@
 #include "recstore/table_load.h"
 #include "recstore/temp_files.h"
 #include "site/home.h"
+#include "site/layout.h"
+#include "site/startup.h"
 #include "site/web_user.h"
 #include "util/files.h"
 #include "util/messages.h"
@@ -20,21 +22,12 @@ namespace plix {
 
 namespace {
 
-void start_up(const char* prog) {
-  set_prog_name(prog);
-  getroot();  // ends the run when the database account is missing
-  dfile_state().Load_related_files = false;
-  http_init();
-  dfile_init("PLIXHOME", "plix");
-}
-
 // Loads what the query-like actions read before the class is known: the
 // query cache configuration (left empty when it cannot be loaded) and the
 // database schema text (absent when unreadable).
 void load_query_config(LayoutgenRun& run) {
-  const std::string& home = getroot();
-  if (loadtable(home + "/etc/cache_conf", run.cache_conf) != 0) freefields(run.cache_conf);
-  run.schema = file2buf(home + "/dbms/plix/.schema");
+  if (loadtable(home_file(kCacheConfFile), run.cache_conf) != 0) freefields(run.cache_conf);
+  run.schema = file2buf(home_file(kSchemaFile));
 }
 
 int dispatch(LayoutgenRun& run, const char* prog) {
@@ -72,7 +65,7 @@ int run_layoutgen(int argc, char** argv) {
   // Process-wide and never torn down: freeing a large form's texts one by
   // one just before exit would cost a fifth of the run.
   LayoutgenRun& run = layoutgen_run();
-  start_up(prog);
+  program_start(prog);
   if (!parse_options(argc, argv, run.opts)) usage_exit(prog);
   int status = dispatch(run, prog);
   if (status >= 0) return status;

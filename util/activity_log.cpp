@@ -60,7 +60,8 @@ void vwritelog_line(const char* fmt, va_list ap) {
       must_exit = true;
     }
   }
-  std::string msg = vformat(fmt, ap);
+  // One event, one line: a value's newline must not start a forged one.
+  std::string msg = vformat_escaped(fmt, ap, false);
   std::string line = format("%-8.8s %s %s\n", st.Log_name.c_str(), timestamp().c_str(),
                             msg.c_str());
   // An unopened log (-1) fails here too, so its line still reaches stderr.
@@ -96,7 +97,7 @@ void badrec(const char* fmt, ...) {
 void writelog(const char* fmt, ...) {
   va_list ap;
   va_start(ap, fmt);
-  std::string msg = vformat(fmt, ap);
+  std::string msg = vformat_escaped(fmt, ap);
   va_end(ap);
   // Neither program has a tool home directory: the message goes to stderr.
   write_all(STDERR_FILENO, "writelog: can't get tool Home directory!!: ");

@@ -9,10 +9,16 @@
 //
 // The screen runtime may replace where warn's text goes (set_warn_sink), so
 // that its messages and a curses screen do not fight over the terminal.
+//
+// The arguments of a message come from files and values that anybody may
+// have written: control characters in them (ESC, CR and the other C0 bytes
+// but tab and newline, and DEL) are shown escaped as "\x1b", never sent to
+// the terminal as they are. The format texts themselves go out unchanged.
 #pragma once
 
 #include <cstdarg>
 #include <optional>
+#include <string_view>
 #include <string>
 
 namespace plix {
@@ -33,6 +39,14 @@ void reset_message_state();
 /// Formats like printf into a new string; never truncates.
 std::string vformat(const char* fmt, va_list ap) __attribute__((format(printf, 1, 0)));
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+/// Like vformat, with the control characters of every %s and %c argument
+/// escaped; newlines too unless keep_newlines.
+std::string vformat_escaped(const char* fmt, va_list ap, bool keep_newlines = true)
+    __attribute__((format(printf, 1, 0)));
+/// A text with its control characters escaped ("\x1b"); tabs always and
+/// newlines when keep_newlines stay as they are.
+std::string escape_controls(std::string_view text, bool keep_newlines = true);
 
 /// Writes the formatted text to standard error (or the sink). Never fails.
 void warn(const char* fmt, ...) __attribute__((format(printf, 1, 2)));

@@ -55,6 +55,15 @@ TEST_F(MessagesTest, LineErrNamesFileAndFieldWhenSet) {
   EXPECT_EQ(captured(), "Error in template file master.tmpl: bad 7");
 }
 
+TEST_F(MessagesTest, ControlCharactersOfArgumentsAreEscaped) {
+  // The format's own newline stays; a value's ESC, CR, BEL and DEL do not
+  // reach the terminal. Widths, precisions and other conversions still work.
+  warn("bad %s|%c|%-4.3s|%*d|%zu|%.1f\n", "a\x1b[2J\rb\n\tz\x7f", '\a', "\x01xyz", 3, 7,
+       size_t{9}, 2.25);
+  EXPECT_EQ(captured(), "bad a\\x1b[2J\\x0db\n\tz\\x7f|\\x07|\\x01xy |  7|9|2.2\n");
+  EXPECT_EQ(escape_controls("a\nb\x1c", false), "a\\x0ab\\x1c");
+}
+
 TEST(MessagesDeathTest, FatalAddsNewlineAndExitsOne) {
   EXPECT_EXIT(fatal("gone %s", "now"), ::testing::ExitedWithCode(1), "^gone now\n$");
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <tuple>
 #include <unordered_set>
 
 #include "recstore/field_table.h"
@@ -12,6 +13,7 @@
 #include "template/text_ops.h"
 #include "util/files.h"
 #include "util/messages.h"
+#include "util/read_file.h"
 
 namespace plix {
 
@@ -68,11 +70,6 @@ std::string without_quotes(std::string_view s) {
   return out;
 }
 
-bool is_regular_file(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 void add_value(std::vector<std::string>& values, std::string_view v) {
   values.emplace_back(v.substr(0, kMaxValueLength));
 }
@@ -92,7 +89,81 @@ void make_room(PickTable& table, std::size_t i) {
   table.entries.back().kind = PL_END;
 }
 
+// A PL_FILE or PL_RECORD name part: the file name and, for a record, the field.
+struct FileRef {
+  std::string file;
+  std::string field;
+};
+
+FileRef file_ref(std::string_view name, int kind) {
+  std::string clean = without_quotes(name);
+  if (kind != PL_RECORD) return {clean, {}};
+  // "FILE FIELD": the file name is the first word, the field the next.
+  std::size_t end = 0;
+  while (end < clean.size() && !is_white(clean[end])) ++end;
+  FileRef r{clean.substr(0, end), {}};
+  std::size_t f = skip_space(clean, end);
+  if (f != npos) {
+    std::size_t fe = f;
+    while (fe < clean.size() && !is_white(clean[fe])) ++fe;
+    r.field = clean.substr(f, fe - f);
+  }
+  return r;
+}
+
+// The text of a found file: the whole file, or a record's field.
+std::optional<std::string> file_text(const std::string& path, const std::string& field) {
+  if (field.empty()) return file2buf(path);
+  FieldTable record;
+  if (loadtable(path, record) != 0) return std::nullopt;
+  const std::string* value = fieldvalue(field, record);
+  if (value == nullptr) return std::nullopt;
+  return *value;
+}
+
+// The values of a PL_FILE or PL_RECORD list, from the cache when the same
+// file was read before.
+std::optional<PickValues> file_values(std::string_view name, std::string_view search_path,
+                                      int kind, std::map<PickFileKey, PickValues>* files) {
+  FileRef ref = file_ref(name, kind);
+  // Help and picklist files are found by the same rules.
+  std::optional<std::string> path = find_help_file(ref.file, search_path);
+  if (!path) return std::nullopt;
+  struct stat st;
+  if (!open_for_reading(*path, kMaxReadFileSize, &st)) return std::nullopt;
+  PickFileKey key{st.st_dev, st.st_ino, kind, ref.field};
+  if (files != nullptr) {
+    auto it = files->find(key);
+    if (it != files->end()) return it->second;
+  }
+  std::optional<std::string> text = file_text(*path, ref.field);
+  PickValues values;
+  if (text) {
+    auto v = buf2values(*text, kind == PL_FILE ? PL_FILE : PL_LIST);
+    if (v) values = std::move(*v);
+  }
+  if (files != nullptr) files->emplace(std::move(key), values);
+  return values;
+}
+
 }  // namespace
+
+const std::vector<std::string>& PickValues::vec() const {
+  static const std::vector<std::string>* none = new std::vector<std::string>;
+  return p_ ? *p_ : *none;
+}
+
+std::vector<std::string>& PickValues::mut() {
+  if (!p_)
+    p_ = std::make_shared<std::vector<std::string>>();
+  else if (p_.use_count() > 1)
+    p_ = std::make_shared<std::vector<std::string>>(*p_);
+  return *p_;
+}
+
+bool PickFileKey::operator<(const PickFileKey& o) const {
+  return std::tie(dev, ino, kind, field) < std::tie(o.dev, o.ino, o.kind, o.field);
+}
 
 PickTable::PickTable() : entries(kPickTableInitial) {
   entries.back().kind = PL_END;
@@ -132,32 +203,10 @@ std::optional<std::string> get_oneof_name(std::string_view line) {
 std::optional<std::string> oneof2buf(std::string_view name, std::string_view search_path,
                                      int kind) {
   if (kind != PL_FILE && kind != PL_RECORD) return std::nullopt;
-  std::string clean = without_quotes(name);
-  std::string_view file_name = clean;
-  std::string field;
-  if (kind == PL_RECORD) {
-    // "FILE FIELD": the file name is the first word, the field the next.
-    std::size_t end = 0;
-    while (end < clean.size() && !is_white(clean[end])) ++end;
-    file_name = std::string_view(clean).substr(0, end);
-    std::size_t f = skip_space(clean, end);
-    if (f != npos) {
-      std::size_t fe = f;
-      while (fe < clean.size() && !is_white(clean[fe])) ++fe;
-      field = clean.substr(f, fe - f);
-    }
-  }
-  // Help and picklist files are found by the same rules.
-  std::optional<std::string> path = find_help_file(file_name, search_path);
+  FileRef ref = file_ref(name, kind);
+  std::optional<std::string> path = find_help_file(ref.file, search_path);
   if (!path) return std::nullopt;
-  if (kind == PL_FILE || field.empty()) return file2buf(*path);
-  // loadtable would block on a FIFO and fail on a directory: regular files only.
-  if (!is_regular_file(*path)) return std::nullopt;
-  FieldTable record;
-  if (loadtable(*path, record) != 0) return std::nullopt;
-  const std::string* value = fieldvalue(field, record);
-  if (value == nullptr) return std::nullopt;
-  return *value;
+  return file_text(*path, ref.field);
 }
 
 std::optional<std::vector<std::string>> buf2values(std::optional<std::string_view> text, int kind) {
@@ -185,20 +234,18 @@ std::optional<std::vector<std::string>> buf2values(std::optional<std::string_vie
   return values;
 }
 
-Picklist get_oneof_from_line(std::string_view line, std::string_view search_path) {
+Picklist get_oneof_from_line(std::string_view line, std::string_view search_path,
+                             std::map<PickFileKey, PickValues>* files) {
   LineParts parts = parse_picklist_line(line);
   if (parts.kind == PL_FREE || parts.name_end == parts.name_begin) return Picklist{};
   Picklist p;
   p.kind = parts.kind;
   p.name = std::string(line.substr(parts.name_begin, parts.name_end - parts.name_begin));
-  std::optional<std::string> text;
-  if (p.kind == PL_LIST)
-    text = p.name;
-  else
-    text = oneof2buf(p.name, search_path, p.kind);
-  if (text) {
-    auto values = buf2values(*text, p.kind == PL_FILE ? PL_FILE : PL_LIST);
+  if (p.kind == PL_LIST) {
+    auto values = buf2values(p.name, PL_LIST);
     if (values) p.values = std::move(*values);
+  } else if (auto values = file_values(p.name, search_path, p.kind, files)) {
+    p.values = std::move(*values);
   }
   return p;
 }
@@ -218,7 +265,7 @@ PickTable& load_oneof(std::string_view line, std::optional<PickTable>& table,
   if (!name) return *table;
   std::size_t i = which_oneof(*table, *name);
   if (is_loaded(table->entries[i])) return *table;  // cached: read once per name
-  Picklist p = get_oneof_from_line(line, search_path);
+  Picklist p = get_oneof_from_line(line, search_path, &table->files);
   if (p.kind == PL_FREE) return *table;
   make_room(*table, i);
   table->entries[i] = std::move(p);
@@ -229,7 +276,7 @@ std::optional<std::vector<std::string>> pl_get_oneof(std::string_view line,
                                                      std::string_view search_path) {
   Picklist p = get_oneof_from_line(line, search_path);
   if (p.values.empty()) return std::nullopt;
-  return std::move(p.values);
+  return p.values.vec();
 }
 
 Picklist* pl_find_oneof(std::optional<PickTable>& table, std::string_view line,
@@ -279,12 +326,16 @@ void merge_list(const Picklist& src, Picklist& dst) {
   if (!is_loaded(src)) fatal("AHHH! merge_list");
   if (dst.kind == PL_FREE) {
     dst.kind = PL_LIST;
-    dst.values.clear();
+    dst.values = PickValues();
   }
   // A set instead of finddups per value: project lists can be long.
   std::unordered_set<std::string> held(dst.values.begin(), dst.values.end());
+  std::vector<std::string>* out = nullptr;
   for (const std::string& v : src.values)
-    if (held.insert(v).second) dst.values.push_back(v);
+    if (held.insert(v).second) {
+      if (out == nullptr) out = &dst.values.mut();
+      out->push_back(v);
+    }
 }
 
 bool finddups(const std::vector<std::string>& values, std::string_view value) {

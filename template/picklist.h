@@ -21,7 +21,12 @@
 // table is valid only until the next list is added.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
+#include <initializer_list>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,13 +49,53 @@ inline constexpr std::size_t kPickTableInitial = 64;
 /// First allocation of a GrowBuffer.
 inline constexpr std::size_t kGrowBufferInitial = 4096;
 
+/// The values of a list, read like a vector. Lists read from one file share
+/// one copy of its values; a change (mut) makes the list its own copy first.
+class PickValues {
+ public:
+  using value_type = std::string;
+  using const_iterator = std::vector<std::string>::const_iterator;
+  using iterator = const_iterator;
+
+  PickValues() = default;
+  PickValues(std::vector<std::string> v)  // NOLINT: a vector is a list of values
+      : p_(std::make_shared<std::vector<std::string>>(std::move(v))) {}
+  PickValues(std::initializer_list<std::string> v)
+      : p_(std::make_shared<std::vector<std::string>>(v)) {}
+
+  const std::vector<std::string>& vec() const;
+  bool empty() const { return vec().empty(); }
+  std::size_t size() const { return vec().size(); }
+  const std::string& operator[](std::size_t i) const { return vec()[i]; }
+  const_iterator begin() const { return vec().begin(); }
+  const_iterator end() const { return vec().end(); }
+  /// The values to change; no longer shared with any other list.
+  std::vector<std::string>& mut();
+  friend bool operator==(const PickValues& a, const std::vector<std::string>& b) {
+    return a.vec() == b;
+  }
+
+ private:
+  std::shared_ptr<std::vector<std::string>> p_;
+};
+
 struct Picklist {
   int kind = PL_FREE;
   /// Key: the name part of the line that loaded the list, or a name given
   /// afterwards ("project_picklist", "" for a merged list).
   std::string name;
   /// Values in source order (merged lists: sorted); empty means none.
-  std::vector<std::string> values;
+  PickValues values;
+};
+
+/// A file as the picklists know it: several spellings of its name ("x",
+/// "./x", "d/../x") are one file, read once.
+struct PickFileKey {
+  dev_t dev;
+  ino_t ino;
+  int kind;
+  std::string field;  ///< PL_RECORD: the field taken
+  bool operator<(const PickFileKey& o) const;
 };
 
 struct PickTable {
@@ -58,6 +103,8 @@ struct PickTable {
   PickTable();
   /// Always ends with a PL_END entry.
   std::vector<Picklist> entries;
+  /// The values of every file read for this table, by the file's identity.
+  std::map<PickFileKey, PickValues> files;
 };
 
 /// Text buffer of the picklist rewrite: starts at 4096 characters, doubles
@@ -81,8 +128,10 @@ int picklist_kind(std::string_view line);
 /// picklist line or has no name part.
 std::optional<std::string> get_oneof_name(std::string_view line);
 /// The list that the line names, read now (no table). All zero (PL_FREE, no
-/// name, no values) for no picklist line or no name part.
-Picklist get_oneof_from_line(std::string_view line, std::string_view search_path);
+/// name, no values) for no picklist line or no name part. With `files`, a
+/// file read before under any name is not read again.
+Picklist get_oneof_from_line(std::string_view line, std::string_view search_path,
+                             std::map<PickFileKey, PickValues>* files = nullptr);
 /// The contents of the file that a name part names (PL_FILE: the whole file;
 /// PL_RECORD: the field's value, or the whole file without a field name);
 /// nullopt when nothing can be read. Other kinds: nullopt.
@@ -123,6 +172,9 @@ Picklist* pl_merge_oneofs(std::optional<PickTable>& table, std::string_view text
 void merge_list(const Picklist& src, Picklist& dst);
 /// True when value is among values.
 bool finddups(const std::vector<std::string>& values, std::string_view value);
+inline bool finddups(const PickValues& values, std::string_view value) {
+  return finddups(values.vec(), value);
+}
 /// Releases the table; an absent table is ignored.
 void pl_free_picklists(std::optional<PickTable>& table);
 

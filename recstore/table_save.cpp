@@ -12,6 +12,7 @@
 #include "util/unique_file.h"
 #include "util/limits.h"
 #include "util/messages.h"
+#include "util/read_file.h"
 
 namespace plix {
 
@@ -147,7 +148,7 @@ class Writer {
 int write_text(const std::string& path, const Field& f, Writer& w) {
   auto sink = [&w](std::string_view s) { return w.body(s); };
   if (f.owns_file) {
-    UniqueFile in(std::fopen(f.path->c_str(), "re"));
+    UniqueFile in = fopen_for_reading(*f.path, kMaxRecordFileSize);
     if (!in) {
       warn("savetable: %s: can't read the file of %s: %s\n", path.c_str(), f.name.c_str(),
            std::strerror(errno));

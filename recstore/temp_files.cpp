@@ -150,6 +150,8 @@ TempFileState& temp_file_state() {
 
 void reset_temp_file_state() {
   temp_file_state() = TempFileState{};
+  SignalsBlocked blocked;
+  registry().paths.clear();
 }
 
 int dfile_init(const char* variable, const char* user) {

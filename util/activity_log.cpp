@@ -1,6 +1,7 @@
 #include "util/activity_log.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -54,7 +55,16 @@ void vwritelog_line(const char* fmt, va_list ap) {
     std::string path = st.home_provider ? st.home_provider() : std::string();
     path += "/";
     path += Log_file;
-    st.log_fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0664);
+    // Never blocks on a FIFO planted as the log, and takes no terminal.
+    st.log_fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                       0664);
+    struct stat sb;
+    if (st.log_fd >= 0 && (::fstat(st.log_fd, &sb) != 0 || S_ISFIFO(sb.st_mode) ||
+                           S_ISSOCK(sb.st_mode) || S_ISDIR(sb.st_mode))) {
+      ::close(st.log_fd);
+      st.log_fd = -1;
+      errno = EINVAL;
+    }
     if (st.log_fd < 0) {
       perror_to_stderr("Exiting: spool/LOG");
       must_exit = true;

@@ -81,12 +81,12 @@ std::vector<std::string> FakeUsers::env(std::vector<std::string> base) const {
 
 ProcessResult run_as(const FakeUsers& users, const std::string& program,
                      const std::vector<std::string>& args,
-                     const std::vector<std::string>& extra_env) {
+                     const std::vector<std::string>& extra_env, ProcessOptions opts) {
   std::vector<std::string> argv = {program};
   argv.insert(argv.end(), args.begin(), args.end());
-  std::vector<std::string> env = users.env(base_environment());
-  env.insert(env.end(), extra_env.begin(), extra_env.end());
-  return run_process(argv, std::move(env));
+  opts.env = users.env(base_environment());
+  opts.env.insert(opts.env.end(), extra_env.begin(), extra_env.end());
+  return run_process(argv, opts);
 }
 
 }  // namespace plix::test

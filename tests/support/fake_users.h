@@ -59,9 +59,9 @@ class FakeUsers {
 std::string nss_wrapper_library();
 
 /// Runs `program` with the arguments under the fake users, with extra
-/// environment entries after theirs.
+/// environment entries after theirs (opts.env is replaced by them).
 ProcessResult run_as(const FakeUsers& users, const std::string& program,
                      const std::vector<std::string>& args,
-                     const std::vector<std::string>& extra_env = {});
+                     const std::vector<std::string>& extra_env = {}, ProcessOptions opts = {});
 
 }  // namespace plix::test

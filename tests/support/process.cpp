@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,6 +57,12 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
     ::dup2(out[1], 1);
     ::dup2(err[1], 2);
     if (!opts.cwd.empty() && ::chdir(opts.cwd.c_str()) != 0) ::_exit(126);
+    if (opts.file_size_limit > 0) {
+      // A full disk, as the child sees it: writes past the limit fail with EFBIG.
+      ::signal(SIGXFSZ, SIG_IGN);
+      struct rlimit rl = {opts.file_size_limit, opts.file_size_limit};
+      if (::setrlimit(RLIMIT_FSIZE, &rl) != 0) ::_exit(126);
+    }
     ::execve(args[0], args.data(), envp.data());
     ::_exit(127);
   }
@@ -118,8 +125,10 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
   for (int fd : {out_fd, err_fd, in_fd})
     if (fd >= 0) ::close(fd);
   int wstatus = 0;
-  while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+  struct rusage usage = {};
+  while (::wait4(pid, &wstatus, 0, &usage) < 0 && errno == EINTR) {
   }
+  r.max_rss_kb = usage.ru_maxrss;
   if (WIFEXITED(wstatus))
     r.status = WEXITSTATUS(wstatus);
   else if (WIFSIGNALED(wstatus))

@@ -13,6 +13,7 @@ struct ProcessResult {
   std::string err;
   int status = -1;         ///< exit status; 128+N when killed by signal N
   bool timed_out = false;
+  long max_rss_kb = 0;     ///< the child's peak resident memory
 };
 
 struct ProcessOptions {
@@ -20,6 +21,8 @@ struct ProcessOptions {
   std::string stdin_text;
   std::string cwd;  ///< empty: inherit
   std::chrono::milliseconds timeout{20000};
+  /// When not 0, the child's RLIMIT_FSIZE (bytes), with SIGXFSZ ignored.
+  unsigned long file_size_limit = 0;
 };
 
 /// Starts argv[0] (a path) with the arguments; never throws on child failure.

@@ -1,5 +1,6 @@
 #include "recstore/enclosures.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -56,6 +57,26 @@ TEST(Dgetfile, ZeroByteIsAFailedWriteAndLeavesNoFile) {
   EXPECT_NE(testing::internal::GetCapturedStderr().find("dgetfile line 97 error"),
             std::string::npos);
   EXPECT_EQ(dfile_state().dopenflag, -7);
+  EXPECT_TRUE(env.tmp_files().empty());
+}
+
+TEST(Dgetfile, TextsAreAsPrivateAsTheirRecordAndGoAtExit) {
+  RecstoreEnv env;
+  std::string path = env.file("rec", "E::t\n secret\n");
+  for (mode_t record_mode : {0644, 0400}) {
+    ASSERT_EQ(chmod(path.c_str(), record_mode), 0);
+    FieldTable t;
+    ASSERT_EQ(loadtable(path, t), 0);
+    std::optional<std::string> out = fgetfile(&t[0]);
+    ASSERT_TRUE(out);
+    struct stat st;
+    ASSERT_EQ(stat(out->c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, record_mode == 0644 ? 0600u : 0400u);
+    t.entries().front()->owns_file = false;  // as if the run ended with the table alive
+  }
+  EXPECT_EQ(tracked_temp_files(), 2u);
+  EXPECT_EQ(env.tmp_files().size(), 2u);
+  remove_temp_files();
   EXPECT_TRUE(env.tmp_files().empty());
 }
 

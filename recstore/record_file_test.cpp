@@ -203,6 +203,26 @@ TEST(WriteMode, WalkAndCommitOrAbandonLeaveTextAndMode) {
   EXPECT_TRUE(env.tmp_files().empty());
 }
 
+TEST(WriteMode, HoldsTheLockAndCreatesAMissingFileOnlyOnCommit) {
+  RecstoreEnv env;
+  const std::string path = env.home() + "/new";
+  DfileBlock* b = dopen(path.c_str(), "w");
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(access(path.c_str(), F_OK), -1);  // a crash now leaves no empty record
+  EXPECT_EQ(access((path + ".lock").c_str(), F_OK), 0);
+  EXPECT_EQ(dread(b, nullptr, 100), 0);
+  std::fputs("A: 1\n", b->out);
+  EXPECT_EQ(dclose(b, 0), 1);
+  EXPECT_EQ(access(path.c_str(), F_OK), -1);
+  EXPECT_EQ(access((path + ".lock").c_str(), F_OK), -1);
+  b = dopen(path.c_str(), "w");
+  ASSERT_NE(b, nullptr);
+  std::fputs("A: 1\n", b->out);
+  EXPECT_EQ(dclose(b, 1), 1);
+  EXPECT_EQ(test::read_file(path), "A: 1\n");
+  EXPECT_EQ(access((path + ".lock").c_str(), F_OK), -1);
+}
+
 TEST(Derror, FormatsModulePositionAndErrno) {
   testing::internal::CaptureStderr();
   errno = ENOSPC;

@@ -22,6 +22,8 @@ void on_terminating_signal(int sig) {
   ::raise(sig);  // delivered with its usual effect once the handler returns
 }
 
+}  // namespace
+
 void clean_up_on_signals() {
   for (int sig : kTerminatingSignals) {
     struct sigaction old;
@@ -32,8 +34,6 @@ void clean_up_on_signals() {
     ::sigaction(sig, &sa, nullptr);
   }
 }
-
-}  // namespace
 
 void program_start(const char* prog) {
   set_prog_name(prog != nullptr ? prog : "");

@@ -23,6 +23,10 @@ namespace plix {
 /// removal of temporary files however the run ends.
 void program_start(const char* prog);
 
+/// Removes the run's temporary files when a terminating signal arrives (a
+/// signal the process ignores stays ignored); program_start calls it.
+void clean_up_on_signals();
+
 /// The record's table, or null when it cannot be loaded in
 /// kLoadRecordAttempts tries one second apart (it may be being replaced).
 std::unique_ptr<FieldTable> load_record(std::string_view id);

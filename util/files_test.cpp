@@ -107,6 +107,10 @@ TEST(File2buf, RefusesWhatIsNotARegularFile) {
   EXPECT_FALSE(file2buf("/dev/null").has_value());
   ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
   EXPECT_FALSE(file2buf(dir / "fifo").has_value());  // and does not hang
+  // Nor is a FIFO written: only regular files are replaced, devices written.
+  EXPECT_EQ(buf2file(dir / "fifo", "x"), 0);
+  EXPECT_EQ(errno, EINVAL);
+  EXPECT_EQ(buf2file("/dev/null", "x"), 1);
 }
 
 TEST(Copyfile, OverwritesExactlyAddsRwToTheModeAndNeverCopiesOntoItself) {
@@ -122,6 +126,16 @@ TEST(Copyfile, OverwritesExactlyAddsRwToTheModeAndNeverCopiesOntoItself) {
 
   EXPECT_EQ(copyfile(dir / "src", dir / "src"), -1);
   EXPECT_EQ(read_file(dir / "src"), content);
+  // A link planted at the target is not written through.
+  write_file(dir / "victim", "keep");
+  ASSERT_EQ(::symlink((dir / "victim").c_str(), (dir / "planted").c_str()), 0);
+  EXPECT_EQ(copyfile(dir / "src", dir / "planted"), -1);
+  EXPECT_EQ(copy_to_new(dir / "src", dir / "planted", 0600), -1);
+  EXPECT_EQ(read_file(dir / "victim"), "keep");
+  ASSERT_EQ(copy_to_new(dir / "src", dir / "private", 0600), 0);
+  EXPECT_EQ(mode_of(dir / "private"), 0600u);
+  EXPECT_EQ(copy_to_new(dir / "src", dir / "private", 0600), -1);
+  EXPECT_EQ(errno, EEXIST);
   errno = 0;
   EXPECT_EQ(copyfile(dir / "missing", dir / "out"), -1);
   EXPECT_EQ(errno, ENOENT);

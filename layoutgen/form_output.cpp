@@ -9,7 +9,7 @@
 #include "layoutgen/exit_status.h"
 #include "template/help_files.h"
 #include "template/text_ops.h"
-#include "site/home.h"
+#include "site/layout.h"
 #include "util/file_access.h"
 #include "util/files.h"
 #include "util/messages.h"
@@ -473,7 +473,7 @@ bool FormWriter::field_record(pfield& f) {
 
 void FormWriter::status_record(const pfield& f) {
   std::optional<std::string> names =
-      file2buf(getroot() + "/class/" + run_.klass + "/statenames");
+      file2buf(class_path(run_.klass, kStatenamesFile));
   key("name", "Status");
   key("type", ie() ? "FT_OBJ_ONEOF" : "FT_ONEOF");
   key("label", "State");

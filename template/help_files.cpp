@@ -1,6 +1,6 @@
 #include "template/help_files.h"
 
-#include "site/home.h"
+#include "site/layout.h"
 #include "template/text_ops.h"
 #include "util/file_access.h"
 
@@ -34,7 +34,7 @@ std::optional<std::string> find_help_file(std::string_view name, std::string_vie
     // "$~/x" is HOME/x; the "/" is optional, so "$~x" keeps its first letter.
     std::string_view rest = name.substr(2);
     if (!rest.empty() && rest.front() == '/') rest.remove_prefix(1);
-    return existing(gethomedir() + "/" + std::string(rest));
+    return existing(home_file(rest));
   }
 
   std::size_t pos = 0;
@@ -45,7 +45,7 @@ std::optional<std::string> find_help_file(std::string_view name, std::string_vie
     pos = colon + 1;
     if (dir.empty()) continue;
     std::string candidate =
-        dir.front() == '/' ? std::string(dir) : gethomedir() + "/" + std::string(dir);
+        dir.front() == '/' ? std::string(dir) : home_file(dir);
     candidate += "/";
     candidate += name;
     if (auto found = existing(std::move(candidate))) return found;

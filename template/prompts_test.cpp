@@ -74,8 +74,9 @@ struct CopyCase {
 TEST(CopyPrompts, CollectsPromptTextAndSetsInputPoint) {
   const CopyCase cases[] = {
       {"echo 3\n\"Severity (1-5): %1d\"\noneof 1 2\n", "Severity (1-5): %1d", "%1d\"\noneof 1 2\n"},
-      // A positioned line discards what came before it.
+      // A positioned line discards what came before it, in the line or before.
       {"\"Old \\(1,1)x \\(2,3)New %d\"\n", "\\(2,3)New %d", "%d\"\n"},
+      {"\"First\"\n\"\\(2,3)Second %5s\"\n", "\\(2,3)Second %5s", "%5s\"\n"},
       // Lines after the input line extend the trailer.
       {"\"Name:\"\n  \"%20s\"\n\"(in full)\"\n", "Name:%20s(in full)", "%20s\"\n\"(in full)\"\n"},
       // Two conversions in a line, or a second input line: passed over.
@@ -107,45 +108,6 @@ TEST(CopyPrompts, CollectsPromptTextAndSetsInputPoint) {
   std::string text = "stale";
   copy_prompts(none, text);
   EXPECT_EQ(text, "");
-}
-
-TEST(ParsePrompts, BlanksPromptLinesInPlaceAndSkipsUnreachedAndEnclosures) {
-  const std::string text = "if equals $A x\n  \"L %d\"\nfi\n\"more\"\nrequired\n";
-  PfieldArray fields = {make_pfield("A", text), make_pfield("B", text),
-                        make_pfield("History", text), make_end_marker()};
-  fields[0].states = "S";
-  fields[2].states = "S";
-  fields[2].type = FT_ENCLOSURE;
-  parse_prompts(fields);
-
-  const pfield& a = fields[0];
-  EXPECT_EQ(a.type, FT_INTEGER);
-  EXPECT_EQ(a.label, "L ");
-  EXPECT_EQ(a.trailer, "more");
-  ASSERT_EQ(a.derivation->size(), text.size());  // nothing moved
-  EXPECT_EQ(*a.input_point, text.find('%'));
-  // The prompt lines are blanked and so is the block left empty.
-  EXPECT_EQ(a.derivation->substr(0, text.find("required")).find_first_not_of(" \n"),
-            std::string::npos);
-  EXPECT_EQ(a.derivation->substr(text.find("required")), "required\n");
-
-  for (int i : {1, 2}) {
-    EXPECT_EQ(*fields[i].derivation, text);
-    EXPECT_FALSE(fields[i].input_point);
-    EXPECT_FALSE(fields[i].label);
-  }
-}
-
-TEST(ParsePrompts, PositionedSecondLineReplacesTheFirstLabel) {
-  PfieldArray fields = {make_pfield("F", "\"First label\"\n\"\\(2,3)Second: %5s\"\n"),
-                        make_end_marker()};
-  fields[0].states = "S";
-  parse_prompts(fields);
-  EXPECT_EQ(fields[0].label, "Second: ");
-  EXPECT_EQ(fields[0].row, 2);
-  EXPECT_EQ(fields[0].col, 3);
-  EXPECT_EQ(fields[0].size, 5);
-  EXPECT_EQ(fields[0].type, FT_TEXT);
 }
 
 }  // namespace

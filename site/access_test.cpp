@@ -118,17 +118,6 @@ TEST_F(AccessTest, UnreadableOrRemoteRulesDependOnOwnershipAndRemoteModification
   EXPECT_EQ(captured(), "");
 }
 
-TEST_F(AccessTest, RulesOfOneProjectAreCached) {
-  rules("alpha", "A-allow: dev1\n");
-  rules("beta", "A-allow: dev2\n");
-  home_.project("beta", "bugs", "Path-to-owner: ABCde00001\n");
-  EXPECT_EQ(state_access_ok('A', "alpha", nullptr), 1);
-  rules("alpha", "A-allow: dev2\n");
-  EXPECT_EQ(state_access_ok('A', "alpha", nullptr), 1);  // not read again
-  EXPECT_EQ(state_access_ok('A', "beta", nullptr), 0);
-  EXPECT_EQ(state_access_ok('A', "alpha", nullptr), 0);  // read again after beta
-}
-
 TEST_F(AccessTest, NamelessUserIsDeniedAndTheDatabaseAccountAllowed) {
   rules("alpha", "A-allow: dev1\n");
   web_user_state().ruser.reset();

@@ -44,11 +44,11 @@ TEST(ParseSteps, FirstValueCheckAfterTheInputLineDecidesTheType) {
   for (const auto& c : cases) {
     PfieldArray fields = one_field("F", std::string("\"F %s\"\n") + c.after);
     run_steps(fields);
-    SCOPED_TRACE(c.after);
-    EXPECT_EQ(fields[0].type, c.type);
-    EXPECT_EQ(fields[0].picklist, c.picklist);
     // Every value check is consumed, whichever decided.
-    EXPECT_EQ(fields[0].validation, c.type == FT_TEXT ? " echo oneof x\n" : "");
+    const std::optional<std::string> validation = c.type == FT_TEXT ? " echo oneof x\n" : "";
+    EXPECT_EQ(std::tie(fields[0].type, fields[0].picklist, fields[0].validation),
+              std::tie(c.type, c.picklist, validation))
+        << c.after;
   }
 }
 
@@ -123,11 +123,9 @@ TEST(ParseEnclosures, DeclarationGivesTitleInitialFileAndRequired) {
     fields[0].defaults = fields[0].required = "stale";
     run_steps(fields);
     const pfield& f = fields[0];
-    SCOPED_TRACE(text);
-    EXPECT_EQ(f.type, FT_ENCLOSURE);
-    EXPECT_EQ(f.label, label);
-    EXPECT_EQ(f.required, required);
-    EXPECT_EQ(f.defaults, defaults);
+    EXPECT_EQ(std::tie(f.type, f.label, f.required, f.defaults),
+              std::make_tuple(FT_ENCLOSURE, label, required, defaults))
+        << text;
     EXPECT_EQ(f.input_point, std::string(text).size());
     EXPECT_EQ(*f.derivation, text);  // later steps leave enclosures alone
   }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "site/home.h"
+#include "tests/support/site_env.h"
 #include "tests/support/temp_home.h"
 
 namespace plix {
@@ -129,15 +130,13 @@ TEST(ExpandOneof, NestingIsBoundedAndAnOversizedRewriteKeepsTheText) {
 class LoadOneofs : public ::testing::Test {
  protected:
   void SetUp() override {
-    reset_site_state();
-    site_state().home = home.path();  // no password lookup for the test's home
     home.file("etc/oneofs/bugs.C", "beta\nalpha\n");
     home.file("etc/oneofs/bugs.CX", "gamma\nalpha\n");
     home.file("class/bugs/oneofs/db.list", "t1\nt2\n");
     home.file("class/bugs/oneofs/ui.list", "u1\n");
   }
-  void TearDown() override { reset_site_state(); }
   test::TempHome home;
+  test::SiteEnv env{home.path()};  // no password lookup for the test's home
   const std::string path = "class/bugs/oneofs";
 };
 

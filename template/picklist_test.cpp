@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "site/home.h"
+#include "tests/support/site_env.h"
 #include "tests/support/temp_home.h"
 
 namespace plix {
@@ -129,14 +130,12 @@ TEST(PickMerge, MergeListAppendsWhatIsMissing) {
 class PickFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    reset_site_state();
-    site_state().home = home.path();  // no password lookup for the test's home
     home.file("class/bugs/oneofs/colors", "  red\n\n\tdark blue  \ngreen\n");
     home.file("lists/colors", "other\n");
     home.file("class/bugs/oneofs/people.rec", "Members: alice \"bob b\"\n carol\nEmpty:\n");
   }
-  void TearDown() override { reset_site_state(); }
   test::TempHome home;
+  test::SiteEnv env{home.path()};  // no password lookup for the test's home
   const std::string path = "class/bugs/none:class/bugs/oneofs:lists";
 };
 

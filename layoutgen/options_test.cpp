@@ -26,7 +26,7 @@ TEST(BrowserFromName, FirstMatchingTestDecides) {
 }
 
 // The end-to-end tests run every other refused command line.
-TEST(ParseOptions, RepeatedClassOrProjectRefusedLaterOfMAndBWins) {
+TEST(ParseOptions, RepeatsRefusedAndLaterBrowserWins) {
   for (const char* opt : {"-c", "-p"}) {
     LayoutgenOptions o;
     EXPECT_FALSE(parse({opt, "a", opt, "b"}, o)) << opt;

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "site/home.h"
 #include "tests/support/site_env.h"
 #include "tests/support/temp_home.h"
 

@@ -101,7 +101,7 @@ TEST(StandardizeDerivation, LengthLimitIsInclusiveAndModerateNestingSucceeds) {
 }
 
 // The block entry points and skip_logic, which no caller reaches with a wrong line.
-TEST(StandardizeBlocks, EntryPointsCheckTheirLineAndSkipLogicFindsTheClose) {
+TEST(StandardizeBlocks, EntryPointsCheckTheirLine) {
   const std::string text = lines("x|  if A|y|fi|switch|case 1|z|end");
   const std::size_t if_at = text.find("  if"), sw_at = text.find("switch");
   std::string out;

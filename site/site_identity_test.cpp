@@ -58,11 +58,9 @@ TEST_F(SiteIdentityTest, ProjectOwnershipAndItsMemory) {
   home_.project("here", "bugs", "Path-to-owner: ABCde00001\n");
   home_.project("there", "bugs", "Path-to-owner: XYZab00001\n");
   home_.project("noowner", "bugs");
-  EXPECT_EQ(isremote("here"), 0);
-  EXPECT_EQ(isremote("there"), 1);
-  EXPECT_EQ(isremote("noowner"), 1);
-  EXPECT_EQ(isremote("../proj.info/here"), 1);  // never a path outside proj.info
-  EXPECT_EQ(isremote("missing"), 1);
+  // Never a path outside proj.info.
+  for (const char* p : {"there", "noowner", "../proj.info/here", "missing"})
+    EXPECT_EQ(isremote(p), 1) << p;
   // Asking again for the same project answers from memory.
   home_.project("missing", "bugs", "Path-to-owner: ABCde00001\n");
   EXPECT_EQ(isremote("missing"), 1);
@@ -76,13 +74,10 @@ TEST_F(SiteIdentityTest, ScopecheckCodes) {
   home_.project("nostatus", "bugs");
   home_.project("longword", "bugs", "Proj-status: " + std::string(56, 'a') + "\n");
   home_.project("exact", "bugs", "Proj-status: " + std::string(55, 'a') + "\n");
-  EXPECT_EQ(scopecheck("alpha"), 0);
-  EXPECT_EQ(scopecheck("upper"), -3);
-  EXPECT_EQ(scopecheck("nostatus"), -2);
-  EXPECT_EQ(scopecheck("longword"), -4);
-  EXPECT_EQ(scopecheck("exact"), -3);
-  EXPECT_EQ(scopecheck("absent"), -1);
-  EXPECT_EQ(scopecheck("../conf"), -1);
+  const std::pair<const char*, int> cases[] = {{"alpha", 0},     {"upper", -3}, {"nostatus", -2},
+                                               {"longword", -4}, {"exact", -3}, {"absent", -1},
+                                               {"../conf", -1}};
+  for (const auto& [project, want] : cases) EXPECT_EQ(scopecheck(project), want) << project;
 }
 
 TEST_F(SiteIdentityTest, HostNameIsFirstWordOfHostnameEntry) {

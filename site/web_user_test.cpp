@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <optional>
+#include <tuple>
 
 #include "tests/support/site_probe.h"
 #include "tests/support/temp_home.h"
@@ -31,18 +32,16 @@ TEST_F(WebUserTest, HttpUserIsTheFirstLineCutTo1023Characters) {
   set_http_file(dir / "missing");
   EXPECT_EQ(get_http_user(), std::nullopt);
   EXPECT_EQ(is_http(), 0);
-  struct Case {
-    std::string content;
-    std::optional<std::string> user;
-  } cases[] = {{"www", "www"},
-               {"www\nsecond\n", "www"},
-               {"\nwww\n", std::nullopt},
-               {std::string("ww\0w\n", 5), "ww"},
-               {std::string(1500, 'u'), std::string(1023, 'u')}};
-  for (const auto& c : cases) {
-    test::write_file(dir / "http_user", c.content);
+  const std::pair<std::string, std::optional<std::string>> cases[] = {
+      {"www", "www"},
+      {"www\nsecond\n", "www"},
+      {"\nwww\n", std::nullopt},
+      {std::string("ww\0w\n", 5), "ww"},
+      {std::string(1500, 'u'), std::string(1023, 'u')}};
+  for (const auto& [content, user] : cases) {
+    test::write_file(dir / "http_user", content);
     set_http_file(dir / "http_user");
-    EXPECT_EQ(get_http_user(), c.user) << c.content.size();
+    EXPECT_EQ(get_http_user(), user) << content.size();
   }
 }
 
@@ -65,59 +64,33 @@ TEST_F(WebUserTest, SwitchToUserTogglesBetweenRealAndStartingEffectiveId) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
-// --- File permissions: owner, then group, then others; no favours for root. ---
-
-class PlixAccessTest : public ::testing::Test {
- protected:
-  std::string make(mode_t mode) {
-    std::string path = dir / ("f" + std::to_string(n_++));
-    test::write_file(path, "x");
-    EXPECT_EQ(::chmod(path.c_str(), mode), 0);
-    return path;
-  }
+// File permissions: owner, then group, then others; no favours for root. Mode 0 asks only
+// for existence; bits above the low three are ignored.
+TEST(PlixAccess, OwnerThenGroupThenOtherBitsDecide) {
   test::TempDir dir;
-
- private:
-  int n_ = 0;
-};
-
-TEST_F(PlixAccessTest, OwnerBitsDecideForOwnFilesEvenForRoot) {
-  EXPECT_EQ(plix_access(make(0), 0), 0);  // mode 0 asks only for existence
   EXPECT_EQ(plix_access(dir / "missing", 0), -1);
   EXPECT_EQ(q_access(dir / "missing", 4), -1);
-  struct Case {
-    mode_t file;
-    int mode, result;
-  } cases[] = {
-      {0077, 4, -1}, {0400, 4, 0},  {0400, 6, -1}, {0600, 6, 0},
-      {0500, 1, 0},  {0200, 4, -1}, {0644, 12, 0},  // bits above the low three are ignored
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(plix_access(make(c.file), c.mode), c.result)
-        << std::oct << c.file << " mode " << c.mode;
-  }
-}
-
-TEST_F(PlixAccessTest, GroupThenOtherBitsDecideForOthersFiles) {
-  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give files away";
-  const uid_t stranger = 4242;
-  struct Case {
+  const uid_t me = ::geteuid(), other = 4242;
+  const gid_t ours = ::getgid(), theirs = 4242;
+  const struct {
+    uid_t owner;
     gid_t group;
     mode_t file;
     int mode, result;
   } cases[] = {
-      // A stranger's file in a stranger's group: the bits for others.
-      {4242, 0004, 4, 0},
-      {4242, 0440, 4, -1},
-      // A stranger's file in our group: the group bits, others do not count.
-      {::getgid(), 0040, 4, 0},
-      {::getgid(), 0004, 4, -1},
+      {me, ours, 0, 0, 0},          {me, ours, 0077, 4, -1},   {me, ours, 0400, 4, 0},
+      {me, ours, 0400, 6, -1},      {me, ours, 0600, 6, 0},    {me, ours, 0500, 1, 0},
+      {me, ours, 0200, 4, -1},      {me, ours, 0644, 12, 0},   {other, theirs, 0004, 4, 0},
+      {other, theirs, 0440, 4, -1}, {other, ours, 0040, 4, 0}, {other, ours, 0004, 4, -1},
   };
+  int n = 0;
   for (const auto& c : cases) {
-    std::string path = make(c.file);
-    ASSERT_EQ(::chown(path.c_str(), stranger, c.group), 0);
-    EXPECT_EQ(plix_access(path, c.mode), c.result)
-        << "gid " << c.group << " " << std::oct << c.file << " mode " << c.mode;
+    if (c.owner != me && me != 0) continue;  // only root can give files away
+    const std::string path = dir / std::to_string(n++);
+    test::write_file(path, "x", c.file);
+    ASSERT_EQ(::chown(path.c_str(), c.owner, c.group), 0);
+    EXPECT_EQ(plix_access(path, c.mode), c.result) << "uid " << c.owner << " gid " << c.group << " "
+                                                   << std::oct << c.file << " mode " << c.mode;
   }
 }
 
@@ -133,37 +106,23 @@ class WebUserProbeTest : public ::testing::Test {
   FakeUsers users;
 };
 
-TEST_F(WebUserProbeTest, HttpInitTakesConfHttpUserOnlyWhenItExists) {
-  std::vector<std::string> env{"PLIXHOME=" + home.path()};
-  auto r = run_site_probe(users, {"http_init", "get_http_file", "get_http_user"}, env);
-  EXPECT_EQ(r.out, "http_init: ok\nget_http_file: (null)\nget_http_user: (null)\n") << r.err;
-
-  home.file("conf/http_user", "www\n", 0);
-  r = run_site_probe(users, {"http_init", "get_http_file"}, env);
-  EXPECT_EQ(r.out, "http_init: ok\nget_http_file: " + home.path() + "/conf/http_user\n") << r.err;
-}
-
 TEST_F(WebUserProbeTest, RemoteUserIsTheWebUserOnlyForTheHttpAccount) {
   users.current_user_as("www");
-  struct Case {
-    const char* http_user;    // null: no file
-    const char* remote_user;  // null: unset
-    const char* expect;
-    const char* is_http;
-  } cases[] = {{"www\n", "web1", "web1", "1"}, {"www\n", "", "www", "1"},
-               {"www\n", nullptr, "www", "1"}, {"apache\n", "web1", "www", "0"},
-               {"www2\n", "web1", "www", "0"}, {nullptr, "web1", "www", "0"}};
-  for (const auto& c : cases) {
+  // conf/http_user (null: none), REMOTE_USER (null: unset), then is_http and the web user.
+  const std::tuple<const char*, const char*, std::string> cases[] = {
+      {"www\n", "web1", "1 web1"},   {"www\n", "", "1 www"},      {"www\n", nullptr, "1 www"},
+      {"apache\n", "web1", "0 www"}, {"www2\n", "web1", "0 www"}, {nullptr, "web1", "0 www"}};
+  for (const auto& [http_user, remote_user, want] : cases) {
+    SCOPED_TRACE(std::string(http_user ? http_user : "(no file)") + " / " +
+                 (remote_user ? remote_user : "(unset)"));
     test::TempHome h;
-    if (c.http_user) h.file("conf/http_user", c.http_user);
-    std::vector<std::string> extra{"PLIXHOME=" + h.path()};
-    if (c.remote_user) extra.push_back(std::string("REMOTE_USER=") + c.remote_user);
-    auto r = run_site_probe(users, {"http_init", "is_http", "ruserid", "ruserid"}, extra);
-    std::string name = c.expect;
-    EXPECT_EQ(r.out, std::string("http_init: ok\nis_http: ") + c.is_http + "\nruserid: " + name +
-                         "\nruserid: " + name + "\n")
-        << (c.http_user ? c.http_user : "(no file)") << " / "
-        << (c.remote_user ? c.remote_user : "(unset)") << r.err;
+    if (http_user) h.file("conf/http_user", http_user);
+    std::vector<std::string> env{"PLIXHOME=" + h.path()};
+    if (remote_user) env.push_back(std::string("REMOTE_USER=") + remote_user);
+    auto r = run_site_probe(users, {"http_init", "is_http", "ruserid", "ruserid"}, env);
+    const std::string name = want.substr(2);
+    EXPECT_EQ(r.out, "http_init: ok\nis_http: " + want.substr(0, 1) + "\nruserid: " + name +
+                         "\nruserid: " + name + "\n");
     EXPECT_EQ(r.err, "");
   }
 }

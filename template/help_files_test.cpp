@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "site/home.h"
+#include "tests/support/site_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace plix {
@@ -18,8 +18,7 @@ TEST(HelpFiles, NameFromTheHelpLineFoundAlongTheSearchPathOrTheHome) {
   for (const auto& [line, want] : lines) EXPECT_EQ(get_help_from_line(line), want) << line;
 
   test::TempDir home;
-  reset_site_state();
-  site_state().home = home.path();  // no password lookup for the test's home
+  test::SiteEnv env(home.path());  // no password lookup for the test's home
   test::write_file(home / "class/bugs/helps/sev.help", "Severity\n");
   test::write_file(home / "abs/other.help", "Other\n");
   const std::string found = home / "class/bugs/helps/sev.help";
@@ -38,7 +37,6 @@ TEST(HelpFiles, NameFromTheHelpLineFoundAlongTheSearchPathOrTheHome) {
   EXPECT_EQ(pl_get_help(std::nullopt, "class/bugs/helps"), std::nullopt);
   EXPECT_EQ(pl_get_help("help sev.help", std::nullopt), std::nullopt);
   EXPECT_EQ(pl_get_help("help", "class/bugs/helps"), std::nullopt);
-  reset_site_state();
 }
 
 }  // namespace

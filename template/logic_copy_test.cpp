@@ -5,42 +5,24 @@
 namespace plix {
 namespace {
 
-pfield field_with(const std::string& text, std::optional<std::size_t> input = std::nullopt) {
-  pfield f = make_pfield("F", text);
-  f.input_point = input;
-  return f;
-}
-
+// The split at an input point is pinned by the parse steps' tests.
 TEST(CopyLogic, SelectsByModeKeepingConditionalLines) {
-  const std::string text =
-      "echo 3\n"
-      "if equals $A x\n"
-      "  oneof 1 2\n"
-      "else\n"
-      "help sev.help\n"
-      "fi\n"
-      "required\n"
-      "goto End\n";
-  pfield f = field_with(text);
-  std::string out;
-  copy_logic(f, out, kCopyOneof);
-  EXPECT_EQ(out, " if equals $A x\n oneof 1 2\n else\n fi\n");
-  copy_logic(f, out, kCopyFlow);
-  EXPECT_EQ(out, " if equals $A x\n else\n fi\n goto End\n");
-  copy_logic(f, out, kCopyDefaults);  // no input point: everything
-  EXPECT_EQ(out.substr(0, 8), " echo 3\n");
-  copy_logic(f, out, kCopyValidation);
-  EXPECT_EQ(out, " if equals $A x\n else\n fi\n");
-}
-
-TEST(CopyLogic, InputPointSplitsBeforeAndAfter) {
-  const std::string text = "echo 3\n\"Sev: %1d\"\noneof 1 2\nrequired\n";
-  pfield f = field_with(text, text.find('%'));
-  std::string out;
-  copy_logic(f, out, kCopyDefaults);
-  EXPECT_EQ(out, " echo 3\n \"Sev: %1d\"\n");
-  copy_logic(f, out, kCopyValidation);
-  EXPECT_EQ(out, " oneof 1 2\n required\n");
+  pfield f = make_pfield("F",
+                         "echo 3\nif equals $A x\n  oneof 1 2\nelse\nhelp sev.help\nfi\n"
+                         "required\ngoto End\n");
+  const std::pair<int, const char*> cases[] = {
+      {kCopyOneof, " if equals $A x\n oneof 1 2\n else\n fi\n"},
+      {kCopyFlow, " if equals $A x\n else\n fi\n goto End\n"},
+      {kCopyValidation, " if equals $A x\n else\n fi\n"},  // no input point: nothing after it
+      {kCopyDefaults,
+       " echo 3\n if equals $A x\n oneof 1 2\n else\n help sev.help\n fi\n"
+       " required\n goto End\n"},  // ... and everything before it
+  };
+  for (const auto& [mode, want] : cases) {
+    std::string out = "stale";
+    copy_logic(f, out, mode);
+    EXPECT_EQ(out, want) << mode;
+  }
 }
 
 TEST(RemoveEmptyLogic, DropsBlocksWithoutContentInnermostFirst) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "template/logic_copy.h"
 #include "template/prompts.h"
 #include "util/messages.h"
@@ -36,31 +38,31 @@ TEST(ParseSteps, FirstValueCheckAfterTheInputLineDecidesTheType) {
       {"gooduser\noneof a b\n", FT_USER, std::nullopt},  // no picklist: gooduser came first
       {"combobox a b\nyesno\n", FT_COMBOBOX, " combobox a b\n"},
       {"someof a b\n", FT_SOMEOF, " someof a b\n"},
-      {"echo checked\n", FT_TEXT, std::nullopt},  // nothing found: the prompt's type stays
+      // Nothing found (a command word counts only at a line's start): the prompt's type stays.
+      {"echo oneof x\n", FT_TEXT, std::nullopt},
   };
   for (const auto& c : cases) {
     PfieldArray fields = one_field("F", std::string("\"F %s\"\n") + c.after);
     run_steps(fields);
-    SCOPED_TRACE(c.after);
-    EXPECT_EQ(fields[0].type, c.type);
-    EXPECT_EQ(fields[0].picklist, c.picklist);
     // Every value check is consumed, whichever decided.
-    EXPECT_EQ(fields[0].validation, c.type == FT_TEXT ? " echo checked\n" : "");
+    const std::optional<std::string> validation = c.type == FT_TEXT ? " echo oneof x\n" : "";
+    EXPECT_EQ(std::tie(fields[0].type, fields[0].picklist, fields[0].validation),
+              std::tie(c.type, c.picklist, validation))
+        << c.after;
   }
 }
 
 TEST(ParseSteps, ValueCheckBeforeTheInputDoesNotDecideButIsConsumed) {
-  PfieldArray fields = one_field("F", "yesno\n\"F %s\"\ngooddate\n");
-  fields[0].type = FT_NONE;
-  parse_prompts(fields);
-  fields[0].type = FT_SKIP;  // the flow analysis's word stands
-  parse_type(fields[0]);
-  EXPECT_EQ(fields[0].type, FT_SKIP);
-  EXPECT_TRUE(blank_text(*fields[0].derivation));
-
   PfieldArray before = one_field("F", "yesno\n\"F %s\"\n");
   run_steps(before);
   EXPECT_EQ(before[0].type, FT_TEXT);
+  // Nor does one after it when the flow analysis skips the field.
+  PfieldArray skipped = one_field("F", "yesno\n\"F %s\"\ngooddate\n");
+  parse_prompts(skipped);
+  skipped[0].type = FT_SKIP;
+  parse_type(skipped[0]);
+  EXPECT_EQ(skipped[0].type, FT_SKIP);
+  EXPECT_TRUE(blank_text(*skipped[0].derivation));
 }
 
 TEST(ParseSteps, ConditionalLogicIsSplitByKind) {
@@ -84,7 +86,7 @@ TEST(ParseSteps, ConditionalLogicIsSplitByKind) {
 
 TEST(ParseSteps, DefaultsForReachedAndSkippedFieldsOnly) {
   PfieldArray fields = {make_pfield("Calc", "echo $A\n"), make_pfield("Skipped", "echo 1\n"),
-                        make_pfield("Unreached", "echo 2\n"),
+                        make_pfield("Unreached", "echo 2\n\"U %s\"\n"),
                         make_pfield("NoDefaults", "\"N %s\"\nrequired\n"), make_end_marker()};
   fields[0].states = "S";
   fields[1].type = FT_SKIP;
@@ -96,46 +98,46 @@ TEST(ParseSteps, DefaultsForReachedAndSkippedFieldsOnly) {
   EXPECT_EQ(fields[1].type, FT_SKIP);
   EXPECT_EQ(fields[1].defaults, " echo 1\n");
   EXPECT_FALSE(fields[2].defaults);
+  EXPECT_FALSE(fields[2].label);  // no step looks at it
+  EXPECT_EQ(fields[2].type, FT_NONE);
   EXPECT_EQ(fields[3].type, FT_TEXT);
   EXPECT_FALSE(fields[3].defaults);
   EXPECT_EQ(fields[3].required, " required\n");
 }
 
-struct EnclosureCase {
-  const char* name;
-  const char* text;
-  std::optional<std::string> label, required, defaults;
-};
-
 TEST(ParseEnclosures, DeclarationGivesTitleInitialFileAndRequired) {
-  const EnclosureCase cases[] = {
+  // name, text, then label, required and defaults.
+  using Opt = std::optional<std::string>;
+  const std::tuple<const char*, const char*, Opt, Opt, Opt> cases[] = {
       {"History", "editfile -r -i template.txt \"Change history\"\n", "Change history", "req",
        "template.txt"},
       {"related_FILE", "editfile -R Attached files\n", "Attached files", "Req", std::nullopt},
       {"Related-file", "echo Plain\neditfile -i \"a b.txt\" \"Files\"\n", "Files", std::nullopt,
        "a b.txt"},
       {"Related-file", "echo \"Attachments\"  \n", "Attachments", std::nullopt, std::nullopt},
-      // Options only: no title.
-      {"History", "editfile -r -i\n", std::nullopt, "req", std::nullopt},
+      {"History", "editfile -r -i\n", std::nullopt, "req", std::nullopt},  // options only
       {"History", "editfile \"\"\n", std::nullopt, std::nullopt, std::nullopt},
   };
-  for (const auto& c : cases) {
-    PfieldArray fields = one_field(c.name, c.text);
-    fields[0].defaults = "stale";
-    fields[0].required = "stale";
+  for (const auto& [name, text, label, required, defaults] : cases) {
+    PfieldArray fields = one_field(name, text);
+    fields[0].defaults = fields[0].required = "stale";
     run_steps(fields);
     const pfield& f = fields[0];
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(f.type, FT_ENCLOSURE);
-    EXPECT_EQ(f.label, c.label);
-    EXPECT_EQ(f.required, c.required);
-    EXPECT_EQ(f.defaults, c.defaults);
-    EXPECT_EQ(f.input_point, std::string(c.text).size());
-    EXPECT_EQ(*f.derivation, c.text);  // later steps leave enclosures alone
+    EXPECT_EQ(std::tie(f.type, f.label, f.required, f.defaults),
+              std::make_tuple(FT_ENCLOSURE, label, required, defaults))
+        << text;
+    EXPECT_EQ(f.input_point, std::string(text).size());
+    EXPECT_EQ(*f.derivation, text);  // later steps leave enclosures alone
   }
   PfieldArray fields = one_field("History", "if equals $A x\n editfile -r \"T\"\nfi\n");
   run_steps(fields);  // the whole text becomes the validation
   EXPECT_EQ(fields[0].validation, " if equals $A x\n editfile -r \"T\"\n fi\n");
+  // Only reached fields of exactly these names (Related-file by the field name rule).
+  PfieldArray others = {make_pfield("History", "echo T\n"), make_pfield("Historie", "echo T\n"),
+                        make_pfield("history", "echo T\n"), make_end_marker()};
+  others[1].states = others[2].states = "S";
+  parse_enclosures(others);
+  for (int i : {0, 1, 2}) EXPECT_EQ(others[i].type, FT_NONE) << others[i].name;
 }
 
 TEST(ParseEnclosures, UnknownOptionIsReportedAndStartsTheTitle) {
@@ -148,15 +150,6 @@ TEST(ParseEnclosures, UnknownOptionIsReportedAndStartsTheTitle) {
   EXPECT_EQ(*warned, "Unknown option to editfile: -x \"T\"\nnext line\n\n");
   EXPECT_EQ(fields[0].label, "-x \"T");
   EXPECT_EQ(fields[0].required, "req");
-}
-
-TEST(ParseEnclosures, OnlyReachedFieldsOfTheEnclosureNames) {
-  PfieldArray fields = {make_pfield("History", "echo T\n"), make_pfield("Historie", "echo T\n"),
-                        make_pfield("history", "echo T\n"), make_end_marker()};
-  fields[1].states = "S";
-  fields[2].states = "S";
-  parse_enclosures(fields);
-  for (int i : {0, 1, 2}) EXPECT_EQ(fields[i].type, FT_NONE) << fields[i].name;
 }
 
 TEST(ParseHelps, EveryDescriptorReachedOrNot) {

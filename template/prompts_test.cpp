@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace plix {
 namespace {
 
@@ -13,8 +15,9 @@ struct PromptCase {
   std::optional<std::string> trailer;
 };
 
-// Every case starts from FT_SKIP, so "type unchanged" shows as FT_SKIP and
-// a decided type shows that the prompt overrides the flow analysis.
+// The end-to-end tests read %s, %60.80s and label-only prompts. Every case starts from FT_SKIP, so
+// "type unchanged" shows as FT_SKIP and a decided type shows that the prompt overrides the flow
+// analysis.
 TEST(ParsePrompt, ReadsMarkerLabelConversionAndTrailer) {
   const PromptCase cases[] = {
       {"\\(5,10)Severity:%-2d", 5, 10, "Severity:", 2, -1, FT_INTEGER, std::nullopt},
@@ -22,7 +25,6 @@ TEST(ParsePrompt, ReadsMarkerLabelConversionAndTrailer) {
       {"%+5u", -1, -1, std::nullopt, 5, -1, FT_INTEGER, std::nullopt},
       {"Hex %x", -1, -1, "Hex ", -1, -1, FT_TEXT, std::nullopt},
       {"\\(,7)X %e", -1, 7, "X ", -1, -1, FT_FLOAT, std::nullopt},
-      {"Just a title", -1, -1, "Just a title", -1, -1, FT_VIEWONLY, std::nullopt},
       {"", -1, -1, std::nullopt, -1, -1, FT_SKIP, std::nullopt},
       // No conversion letter: the text does not decide the type.
       {"%5 left", -1, -1, std::nullopt, 5, -1, FT_SKIP, " left"},
@@ -37,14 +39,9 @@ TEST(ParsePrompt, ReadsMarkerLabelConversionAndTrailer) {
     pfield f = make_pfield("F", "");
     f.type = FT_SKIP;
     parse_prompt(f, c.text);
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(f.row, c.row);
-    EXPECT_EQ(f.col, c.col);
-    EXPECT_EQ(f.label, c.label);
-    EXPECT_EQ(f.size, c.size);
-    EXPECT_EQ(f.length, c.length);
-    EXPECT_EQ(f.type, c.type);
-    EXPECT_EQ(f.trailer, c.trailer);
+    EXPECT_EQ(std::tie(f.row, f.col, f.label, f.size, f.length, f.type, f.trailer),
+              std::tie(c.row, c.col, c.label, c.size, c.length, c.type, c.trailer))
+        << c.text;
   }
 }
 
@@ -74,8 +71,9 @@ struct CopyCase {
 TEST(CopyPrompts, CollectsPromptTextAndSetsInputPoint) {
   const CopyCase cases[] = {
       {"echo 3\n\"Severity (1-5): %1d\"\noneof 1 2\n", "Severity (1-5): %1d", "%1d\"\noneof 1 2\n"},
-      // A positioned line discards what came before it.
+      // A positioned line discards what came before it, in the line or before.
       {"\"Old \\(1,1)x \\(2,3)New %d\"\n", "\\(2,3)New %d", "%d\"\n"},
+      {"\"First\"\n\"\\(2,3)Second %5s\"\n", "\\(2,3)Second %5s", "%5s\"\n"},
       // Lines after the input line extend the trailer.
       {"\"Name:\"\n  \"%20s\"\n\"(in full)\"\n", "Name:%20s(in full)", "%20s\"\n\"(in full)\"\n"},
       // Two conversions in a line, or a second input line: passed over.
@@ -107,45 +105,6 @@ TEST(CopyPrompts, CollectsPromptTextAndSetsInputPoint) {
   std::string text = "stale";
   copy_prompts(none, text);
   EXPECT_EQ(text, "");
-}
-
-TEST(ParsePrompts, BlanksPromptLinesInPlaceAndSkipsUnreachedAndEnclosures) {
-  const std::string text = "if equals $A x\n  \"L %d\"\nfi\n\"more\"\nrequired\n";
-  PfieldArray fields = {make_pfield("A", text), make_pfield("B", text),
-                        make_pfield("History", text), make_end_marker()};
-  fields[0].states = "S";
-  fields[2].states = "S";
-  fields[2].type = FT_ENCLOSURE;
-  parse_prompts(fields);
-
-  const pfield& a = fields[0];
-  EXPECT_EQ(a.type, FT_INTEGER);
-  EXPECT_EQ(a.label, "L ");
-  EXPECT_EQ(a.trailer, "more");
-  ASSERT_EQ(a.derivation->size(), text.size());  // nothing moved
-  EXPECT_EQ(*a.input_point, text.find('%'));
-  // The prompt lines are blanked and so is the block left empty.
-  EXPECT_EQ(a.derivation->substr(0, text.find("required")).find_first_not_of(" \n"),
-            std::string::npos);
-  EXPECT_EQ(a.derivation->substr(text.find("required")), "required\n");
-
-  for (int i : {1, 2}) {
-    EXPECT_EQ(*fields[i].derivation, text);
-    EXPECT_FALSE(fields[i].input_point);
-    EXPECT_FALSE(fields[i].label);
-  }
-}
-
-TEST(ParsePrompts, PositionedSecondLineReplacesTheFirstLabel) {
-  PfieldArray fields = {make_pfield("F", "\"First label\"\n\"\\(2,3)Second: %5s\"\n"),
-                        make_end_marker()};
-  fields[0].states = "S";
-  parse_prompts(fields);
-  EXPECT_EQ(fields[0].label, "Second: ");
-  EXPECT_EQ(fields[0].row, 2);
-  EXPECT_EQ(fields[0].col, 3);
-  EXPECT_EQ(fields[0].size, 5);
-  EXPECT_EQ(fields[0].type, FT_TEXT);
 }
 
 }  // namespace

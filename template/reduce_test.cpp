@@ -6,10 +6,9 @@
 #include <string>
 #include <tuple>
 
-#include "site/home.h"
-#include "site/web_user.h"
 #include "template/standardize.h"
 #include "template/text_ops.h"
+#include "tests/support/site_env.h"
 
 namespace plix {
 namespace {
@@ -39,9 +38,8 @@ std::string std_text(std::string_view bars) {
   return out;
 }
 
-std::string reduce(std::string_view bars, char op, const FieldTable* current = nullptr,
-                   char state = 'S') {
-  auto r = reduce_logic(std_text(bars), state, op, nullptr, nullptr, current, "F");
+std::string reduce(std::string_view bars, char op, const FieldTable* current = nullptr) {
+  auto r = reduce_logic(std_text(bars), 'S', op, nullptr, nullptr, current, "F");
   EXPECT_TRUE(r.has_value()) << bars;
   return r ? squeeze(*r) : "<null>";
 }
@@ -63,88 +61,24 @@ TEST(EvalCmd, DecidesKnownTests) {
   for (const char* t :
        {"equals a", "equals a $X a", "equals a $$", "not equals $X a", "not", "-f /etc/passwd", ""})
     EXPECT_EQ(eval_cmd(t, 'm'), kUndecided) << t;
-  // input and output by operation letter.
-  const std::tuple<const char*, char, int> by_op[] = {
-      {"input", 'p', kTrue},  {"input", 'v', kFalse}, {"input", 'f', kFalse},
-      {"output", 'v', kTrue}, {"output", 'f', kTrue}, {"not input", 'v', kTrue},
-      {"false", 'p', kFalse}};
-  for (const auto& [t, op, want] : by_op) EXPECT_EQ(eval_cmd(t, op), want) << t << " " << op;
+  // input and output by operation letter (the reduction cases run input at m, p and v).
+  EXPECT_EQ(eval_cmd("input", 'f'), kFalse);
+  EXPECT_EQ(eval_cmd("output", 'v'), kTrue);
+  EXPECT_EQ(eval_cmd("output", 'f'), kTrue);
   std::string long_token(kMaxValueLength + 1, 'a');
   EXPECT_EQ(eval_cmd("equals " + long_token + " " + long_token, 'm'), kUndecided);
   std::string max_token(kMaxValueLength, 'a');
   EXPECT_EQ(eval_cmd("equals " + max_token + " " + max_token, 'm'), kTrue);
 }
 
-TEST(EvalLogic, WritesTheOutcomeAfterTheKeyword) {
-  std::string t = "if www  \nelif gui  \nand equals a a  \nandif false\nor input  \norif x\n";
-  eval_logic(t, 'v');
-  EXPECT_EQ(t, "if true \nelif false\nand true        \nandif false\nor false  \norif x\n");
-  std::string grow = "if gui\n";  // no room: the line grows
-  eval_logic(grow, 'm');
-  EXPECT_EQ(grow, "if false\n");
-  std::string left = "if -f x\nif not -f x\necho true\nfi\n";
-  eval_logic(left, 'm');
-  EXPECT_EQ(left, "if -f x\nif not -f x\necho true\nfi\n");
-}
-
-TEST(CollapseLogic, FoldsPairsFromTheBottom) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"if A|and B|or true", "if A"},
-      {"if true|and B", "if B"},
-      {"if false|or B", "if B"},
-      {"if false|and B", "if false"},
-      {"if true|or B", "if true"},
-      {"if A|and false", "if false"},
-      {"if A|or false", "if A"},
-      {"if false|orif false", "if false"},
-      {"if A|and B", "if A | and B"},
-      {"if A|x|elif true|and C|y", "if A | x | elif C | y"},
-      {"if A|and", "if A | and"},  // no token: chain ends
-      {"if match $X 1|echo a b|or true", "if match $X 1 | echo a b | or true"},  // body line
-  };
-  for (const auto& [in, want] : cases) {
-    std::string t = lines(in);
-    collapse_logic(t);
-    EXPECT_EQ(squeeze(t), want) << in;
-  }
-}
-
-TEST(RemoveLogic, ResolvesDecidedBlocks) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"if true|a|else|b|fi", "a"},
-      {"if false|a|else|b|fi", "b"},
-      {"if false|a|elif X|b|else|c|fi", "if X | b | else | c | fi"},
-      {"if false|a|elif true|b|else|c|fi", "b"},
-      {"if false|a|elif false|b|else|c|fi", "c"},
-      {"if false|if A|x|fi|fi|y", "y"},
-      {"if true|if A|x|else|z|fi|fi", "if A | x | else | z | fi"},
-      {"if true|and|x|fi", "x"},
-      {"if false|a", ""},  // unclosed: blanked to the end
-      {"fi|if true|a|fi|b", "fi | a | b"},
-  };
-  for (const auto& [in, want] : cases) {
-    std::string t = lines(in);
-    std::size_t size = t.size();
-    remove_logic(t);
-    EXPECT_EQ(squeeze(t), want) << in;
-    EXPECT_EQ(t.size(), size) << in;  // blanked, never moved
-  }
-}
-
 TEST(ExpandVars, SpecialFormsStateRecordsAndTheFallbackForSkippedFields) {
-  site_state().home = "/db/home";
-  web_user_state().ruser_known = true;
-  web_user_state().ruser = "alice";
+  test::SiteEnv env("/db/home", "alice");
   FieldTable cur = record({{"Severity", "3"}, {"Priority", "Low"}});
   FieldTable fb = record({{"Owner", "bob"}, {"Reached", "r"}, {"Skipped", "s"}});
   auto expand = [&](std::string_view text, char op, const FieldTable* current = nullptr) {
     return expand_vars(text, 'S', op, nullptr, current ? &fb : nullptr, current, "Severity");
   };
-  struct {
-    const char* in;
-    char op;
-    const char* want;
-  } cases[] = {
+  const std::tuple<const char*, char, std::string> cases[] = {
       {"cat $~/x", 'm', "cat /db/home/x"},
       {"mail $@", 'm', "mail alice"},
       {"$$", 'v', "3"},
@@ -156,8 +90,7 @@ TEST(ExpandVars, SpecialFormsStateRecordsAndTheFallbackForSkippedFields) {
       {"\\$Priority", 'm', "\\$Priority"},
       {"$ x $", 'm', "$ x $"},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(expand(c.in, c.op, &cur), std::string(c.want)) << c.in << " " << c.op;
+  for (const auto& [in, op, want] : cases) EXPECT_EQ(expand(in, op, &cur), want) << in << " " << op;
   // Without records everything but the special forms stays.
   EXPECT_EQ(*expand("$Priority $$ $STATE $state", 'm'), "$Priority $$ S $state");
   // With the pass's fields the fallback serves only the fields it skips.
@@ -172,23 +105,44 @@ TEST(ExpandVars, SpecialFormsStateRecordsAndTheFallbackForSkippedFields) {
   EXPECT_EQ(expand_vars(fits + "$A", 'S', 'm', nullptr, nullptr, &a, "F")->size(),
             kMaxLogicText);
   EXPECT_EQ(reduce_logic(fits + "x$A", 'S', 'm', nullptr, nullptr, &a, "F"), std::nullopt);
-  reset_site_state();
-  reset_web_user_state();
 }
 
+// Expansion, evaluation, folding of condition chains, removal of decided
+// blocks and of empty ones; A, B and C stay undecided.
 TEST(ReduceLogic, ResolvesWhatTheParseKnows) {
+  const std::tuple<const char*, char, const char*> cases[] = {
+      {"if input|a|else|b|fi", 'm', "a"},
+      {"if input|a|else|b|fi", 'v', "b"},
+      {"if equals $Priority High Low|x|fi", 'm', "if equals $Priority High Low | x | fi"},
+      {"if equals $STATE S|x|else|y|fi", 'm', "x"},
+      {"switch $STATE|case N A|n|case S|s|default|d|end", 'm', "s"},
+      {"if not output|a|fi|b", 'm', "a | b"},
+      {"if -f x|a|fi|if not -f x|b|fi", 'm', "if -f x | a | fi | if not -f x | b | fi"},
+      // Chains fold from the bottom: true and X is X, false or X is X.
+      {"if A|and B|or true|x|fi", 'm', "if A | x | fi"},
+      {"if true|and B|x|fi", 'm', "if B | x | fi"},
+      {"if false|or B|x|fi", 'm', "if B | x | fi"},
+      {"if false|andif B|x|fi", 'm', ""},
+      {"if true|orif B|x|fi", 'm', "x"},
+      {"if A|and input|x|fi", 'p', "if A | x | fi"},
+      {"if A|and gui|x|fi", 'p', ""},
+      {"if A|or false|x|fi", 'm', "if A | x | fi"},
+      {"if A|and B|x|fi", 'm', "if A | and B | x | fi"},
+      {"if A|and|x|fi", 'm', "if A | and | x | fi"},  // no condition: the chain ends
+      {"if false|orif false|x|fi", 'm', ""},
+      {"if A|x|elif true|and C|y|fi", 'm', "if A | x | elif C | y | fi"},
+      // After a false if, an elif takes its place.
+      {"if false|a|elif B|b|else|c|fi", 'm', "if B | b | else | c | fi"},
+      {"if equals A B|x|elif equals A A|y|fi", 'm', "y"},
+      {"if false|a|elif false|b|else|c|fi", 'm', "c"},
+      {"if false|if A|x|fi|fi|y", 'm', "y"},
+      {"if true|if A|x|else|z|fi|fi", 'm', "if A | x | else | z | fi"},
+      {"if true|and|x|fi", 'm', "x"},
+      {"fi|if true|a|fi|b", 'm', "fi | a | b"},  // a stray fi stays
+  };
+  for (const auto& [text, op, want] : cases) EXPECT_EQ(reduce(text, op), want) << text << " " << op;
   FieldTable low = record({{"Priority", "Low"}});
-  EXPECT_EQ(reduce("if input|a|else|b|fi", 'm'), "a");
-  EXPECT_EQ(reduce("if input|a|else|b|fi", 'v'), "b");
   EXPECT_EQ(reduce("if equals $Priority High Low|x|fi", 'm', &low), "x");
-  EXPECT_EQ(reduce("if equals $Priority High Low|x|fi", 'm'),
-            "if equals $Priority High Low | x | fi");
-  EXPECT_EQ(reduce("if equals A B|x|elif equals A A|y|fi", 'm'), "y");
-  EXPECT_EQ(reduce("if equals $STATE S|x|else|y|fi", 'm', nullptr, 'S'), "x");
-  EXPECT_EQ(reduce("switch $STATE|case N A|n|case S|s|default|d|end", 'm'), "s");
-  EXPECT_EQ(reduce("if not output|a|fi|b", 'm'), "a | b");
-  EXPECT_EQ(reduce("if A|and input|x|fi", 'p'), "if A | x | fi");
-  EXPECT_EQ(reduce("if A|and gui|x|fi", 'p'), "");  // A and false: never taken
   // A block whose body was blanked disappears.
   std::string blanked = "if equals $X y  \n              \nfi\nz\n";
   EXPECT_EQ(squeeze(*reduce_logic(blanked, 'S', 'm', nullptr, nullptr, nullptr, "F")), "z");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "template/text_ops.h"
 
@@ -16,15 +17,9 @@ std::string lines(std::string_view bars) {
   return out + "\n";
 }
 
-struct Case {
-  const char* what;
-  std::string in;
-  std::string want;  // empty with ok false: must fail
-  bool ok = true;
-};
-
 TEST(StandardizeDerivation, CanonicalShapes) {
-  const Case cases[] = {
+  // what, text, canonical text
+  const std::tuple<const char*, std::string, std::string> cases[] = {
       {"switch becomes an if match chain",
        lines("switch $Severity|case 1 2|a|case 3|b|default|c|end"),
        lines("if match $Severity 1 2|a|elif match $Severity 3|b|else|c|fi")},
@@ -59,11 +54,11 @@ TEST(StandardizeDerivation, CanonicalShapes) {
       {"either quote closes the open span", "echo \"it's # here\n", "echo \"it's       \n"},
       {"backslash escapes a quote", "echo \\\"# x\n", "echo \\\"   \n"},
       {"backslash escapes a #", "echo \\# x\n", "echo \\# x\n"}};
-  for (const Case& c : cases) {
+  for (const auto& [what, in, want] : cases) {
     std::string out = "stale";
-    int n = standardize_derivation(c.in, out);
-    EXPECT_EQ(out, c.want) << c.what;
-    EXPECT_EQ(n, static_cast<int>(c.want.size())) << c.what;
+    int n = standardize_derivation(in, out);
+    EXPECT_EQ(out, want) << what;
+    EXPECT_EQ(n, static_cast<int>(want.size())) << what;
   }
 }
 
@@ -74,20 +69,20 @@ std::string repeat(std::string_view s, int n) {
 }
 
 TEST(StandardizeDerivation, MalformedOrOversizedTextFails) {
-  const Case cases[] = {
-      {"if without fi", lines("if A|x"), "", false},
-      {"switch without end", lines("switch x|case 1|a"), "", false},
-      {"case without values", lines("switch x|case|a|end"), "", false},
-      {"switch not followed by case", lines("switch x|a|case 1|end"), "", false},
-      {"switch as the last line", "switch x", "", false},
-      {"deeply nested ifs overflow", repeat("if\n", 3000) + repeat("fi\n", 3000), "", false},
-      {"deeply nested switches", repeat("switch a\ncase 1\n", 3000), "", false},
-      {"10 KB of plain lines", repeat("echo something\n", 700), "", false},
-      {"long body inside a block", "if A\n" + repeat("x", 5000) + "\nfi\n", "", false}};
-  for (const Case& c : cases) {
+  const std::pair<const char*, std::string> cases[] = {
+      {"if without fi", lines("if A|x")},
+      {"switch without end", lines("switch x|case 1|a")},
+      {"case without values", lines("switch x|case|a|end")},
+      {"switch not followed by case", lines("switch x|a|case 1|end")},
+      {"switch as the last line", "switch x"},
+      {"deeply nested ifs overflow", repeat("if\n", 3000) + repeat("fi\n", 3000)},
+      {"deeply nested switches", repeat("switch a\ncase 1\n", 3000)},
+      {"10 KB of plain lines", repeat("echo something\n", 700)},
+      {"long body inside a block", "if A\n" + repeat("x", 5000) + "\nfi\n"}};
+  for (const auto& [what, in] : cases) {
     std::string out = "stale";
-    EXPECT_EQ(standardize_derivation(c.in, out), -1) << c.what;
-    EXPECT_EQ(out, "") << c.what;
+    EXPECT_EQ(standardize_derivation(in, out), -1) << what;
+    EXPECT_EQ(out, "") << what;
   }
   std::string out;
   EXPECT_EQ(standardize_derivation(std::nullopt, out), -1);
@@ -105,30 +100,22 @@ TEST(StandardizeDerivation, LengthLimitIsInclusiveAndModerateNestingSucceeds) {
   EXPECT_EQ(out, repeat("if A  \n", 100) + "x\n" + repeat("fi\n", 100));
 }
 
+// The block entry points and skip_logic, which no caller reaches with a wrong line.
 TEST(StandardizeBlocks, EntryPointsCheckTheirLine) {
   const std::string text = lines("x|  if A|y|fi|switch|case 1|z|end");
-  std::size_t if_at = text.find("  if");
-  std::size_t sw_at = text.find("switch");
+  const std::size_t if_at = text.find("  if"), sw_at = text.find("switch");
   std::string out;
   EXPECT_EQ(standardize_if(text, if_at, out), 12);
   EXPECT_EQ(out, "if A  \ny\nfi\n");
-  EXPECT_EQ(standardize_if(text, sw_at, out), -1);
   EXPECT_EQ(standardize_switch(text, sw_at, out), 19);
   EXPECT_EQ(out, lines("if match $$ 1|z|fi"));
-  EXPECT_EQ(standardize_switch(text, if_at, out), -1);
   EXPECT_EQ(standardize_logic(text, if_at, out), 12);
+  EXPECT_EQ(standardize_if(text, sw_at, out), -1);
+  EXPECT_EQ(standardize_switch(text, if_at, out), -1);
   EXPECT_EQ(standardize_logic(text, 0, out), -1);
   EXPECT_EQ(standardize_logic(text, text.size(), out), -1);
-}
-
-TEST(SkipLogic, FindsTheClosingLine) {
-  const std::string text = lines("if A|if B|fi|x|fi|switch|case 1|switch|end|end|y");
-  EXPECT_EQ(text.substr(skip_logic(text, 0), 3), "fi\n");
-  EXPECT_EQ(skip_logic(text, 0), text.find("x\nfi") + 2);
-  std::size_t sw = text.find("switch");
-  EXPECT_EQ(skip_logic(text, sw), text.find("end\nend") + 4);
-  std::size_t y = text.find('y');
-  EXPECT_EQ(skip_logic(text, y), y);
+  EXPECT_EQ(skip_logic(text, sw_at), text.find("end"));
+  EXPECT_EQ(skip_logic(text, 0), 0u);
   EXPECT_EQ(skip_logic("if A\nif B\nfi\n", 0), npos);
 }
 

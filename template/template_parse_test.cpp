@@ -32,23 +32,6 @@ class TemplateParseTest : public ::testing::Test {
   std::string path_ = dir_ / "master.tmpl";
 };
 
-TEST_F(TemplateParseTest, SeverityFieldIsCutIntoItsParts) {
-  auto a =
-      parse("Severity: echo 3\n \"Severity (1-5): %1d\"\n oneof 1 2 3 4 5\n required\n", "S", 'p');
-  ASSERT_TRUE(a) << pl_get_error();
-  ASSERT_EQ(a->size(), 2u);
-  EXPECT_EQ(a->back().type, FT_END);
-  const pfield& f = (*a)[0];
-  EXPECT_EQ(f.states, "S");
-  EXPECT_EQ(f.type, FT_ONEOF);
-  EXPECT_EQ(f.label, "Severity (1-5): ");
-  EXPECT_EQ(f.size, 1);
-  EXPECT_EQ(f.defaults, " echo 3\n");
-  EXPECT_EQ(f.picklist, " oneof 1 2 3 4 5\n");
-  EXPECT_EQ(f.required, " required\n");
-  EXPECT_EQ(f.validation, "");
-}
-
 TEST_F(TemplateParseTest, GotoPassesFieldsOverPerState) {
   const std::string text =
       "A: if equals $STATE A\n   goto C\n fi\n \"A: %s\"\n"

@@ -30,14 +30,6 @@ TEST(FilterIs, WordMustEndAtWhiteSpaceOrEnd) {
   EXPECT_FALSE(filter_is("gooddate -E", "gooddate\n", 0));
 }
 
-TEST(NextFilter, FindsCommandLinesOnly) {
-  std::string_view t = " echo oneof\n  oneof a b\nsomeof c\n";
-  std::size_t p = next_filter(t, 0, "oneof");
-  ASSERT_NE(p, npos);
-  EXPECT_EQ(t.substr(p, 9), "oneof a b");
-  EXPECT_EQ(next_filter(t, after_line(t, p), "oneof"), npos);
-}
-
 TEST(Variables, NameAndReplacement) {
   EXPECT_EQ(variable_name("$Class/lists", 0), "Class");
   EXPECT_EQ(variable_name("$/x", 0), "");

@@ -204,7 +204,9 @@ TEST_F(LayoutgenHostile, HugeValuesAreRefusedAndLargeOnesCostLittleMemory) {
   ProcessResult r = run({"-a", "modify", "-i", kId});
   ASSERT_EQ(r.status, 0) << r.err.substr(0, 200);
   EXPECT_GT(r.out.size(), 2 * big);  // default and value
-  if (!kSanitized) EXPECT_LT(r.max_rss_kb * 1024L, static_cast<long>(4 * big + (16u << 20)));
+  if (!kSanitized) {
+    EXPECT_LT(r.max_rss_kb * 1024L, static_cast<long>(4 * big + (16u << 20)));
+  }
 
   record("Headline: " + std::string(17u << 20, 'h') + "\n");
   r = run({"-a", "modify", "-i", kId});

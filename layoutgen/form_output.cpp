@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <vector>
 
 #include "layoutgen/browser.h"
@@ -19,7 +20,6 @@ namespace plix {
 namespace {
 
 const char* const kSep = "\x1c\n";
-constexpr std::string_view kSeparators = "\x1c\x1e";
 const char* const kEnd = "\x1e\n";
 const char* const kDashes = "--------------------------\n";
 const char* const kDisplayed = "Displayed";
@@ -70,6 +70,38 @@ class FormWriter {
       text.remove_prefix(cut);
       if (out_.size() >= kOutputChunk) flush();
     }
+  }
+  // The first `count` values, one per line. A list that needs neither
+  // decoding nor filtering (the common case) and lies joined in its file
+  // already is written as that text.
+  void put_values(const PickValues& values, std::size_t count, bool decode) {
+    count = std::min(count, values.size());
+    if (count == 0) return;
+    bool plain = values.plain();
+    if (std::optional<std::string_view> joined = values.joined();
+        plain && joined && count == values.size()) {
+      put_raw(*joined);
+      return;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+      if (i) out_ += '\n';
+      if (plain)
+        out_.append(values[i]);
+      else if (decode)
+        put_decoded(values[i]);
+      else
+        put(values[i]);
+      if (out_.size() >= kOutputChunk) flush();
+    }
+  }
+  // Text known to be safe; a large one goes straight to the stream.
+  void put_raw(std::string_view text) {
+    if (out_.size() + text.size() < kOutputChunk) {
+      out_.append(text);
+      return;
+    }
+    flush();
+    std::fwrite(text.data(), 1, text.size(), stream_);
   }
   void key(std::string_view k, std::string_view v) {
     out_ += k;
@@ -228,8 +260,14 @@ bool is_separator(char c) {
   return c == kFS || c == kRS;
 }
 
+// Two vectorized scans: far cheaper than a set lookup per byte.
+bool has_separator(std::string_view text) {
+  return std::memchr(text.data(), kFS, text.size()) != nullptr ||
+         std::memchr(text.data(), kRS, text.size()) != nullptr;
+}
+
 void append_plain(std::string& out, std::string_view text) {
-  if (text.find_first_of(kSeparators) == std::string_view::npos) {
+  if (!has_separator(text)) {
     out.append(text);
     return;
   }
@@ -238,7 +276,7 @@ void append_plain(std::string& out, std::string_view text) {
 }
 
 void append_decoded(std::string& out, std::string_view text) {
-  if (text.find_first_of(kSeparators) != std::string_view::npos) {
+  if (has_separator(text)) {
     std::string clean;
     append_plain(clean, text);
     append_decoded(out, clean);
@@ -309,10 +347,7 @@ bool FormWriter::project_record() {
   event_script(run_.proj_field);
   out_ += "values";
   out_ += kSep;
-  for (std::size_t i = 0; i < list->values.size(); ++i) {
-    if (i) out_ += '\n';
-    put(list->values[i]);
-  }
+  put_values(list->values, list->values.size(), false);
   if (help) {
     out_ += kSep;
     out_ += "helpfile";
@@ -447,11 +482,7 @@ bool FormWriter::field_record(pfield& f) {
       out_ += kEnd;
       return true;
     }
-    std::size_t shown = run_.convert ? 1 : list->values.size();
-    for (std::size_t i = 0; i < shown; ++i) {
-      if (i) out_ += '\n';
-      put_decoded(list->values[i]);
-    }
+    put_values(list->values, run_.convert ? 1 : list->values.size(), true);
     out_ += kSep;
   }
   default_and_value(f, def, val, label_present);
@@ -611,7 +642,7 @@ void FormWriter::picklist_listing() {
     out_ += "*******************\npl name: ";
     put(p.name);
     out_ += "\npl values: \n";
-    for (const std::string& v : p.values) {
+    for (std::string_view v : p.values) {
       out_ += "  ";
       put(v);
       out_ += '\n';

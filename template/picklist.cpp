@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <functional>
 #include <tuple>
 #include <unordered_set>
 
@@ -89,6 +91,12 @@ void make_room(PickTable& table, std::size_t i) {
   table.entries.back().kind = PL_END;
 }
 
+// The values of a PL_FILE list, as buf2values finds them, kept as pieces of
+// the file's text instead of a copy each.
+PickValues file_lines(std::string text) {
+  return PickValues::of_lines(std::move(text), kMaxValueLength);
+}
+
 // A PL_FILE or PL_RECORD name part: the file name and, for a record, the field.
 struct FileRef {
   std::string file;
@@ -138,9 +146,11 @@ std::optional<PickValues> file_values(std::string_view name, std::string_view se
   }
   std::optional<std::string> text = file_text(*path, ref.field);
   PickValues values;
-  if (text) {
-    auto v = buf2values(*text, kind == PL_FILE ? PL_FILE : PL_LIST);
-    if (v) values = std::move(*v);
+  if (text && kind == PL_FILE) {
+    values = file_lines(std::move(*text));
+  } else if (text) {
+    auto v = buf2values(*text, PL_LIST);
+    if (v) values = *v;
   }
   if (files != nullptr) files->emplace(std::move(key), values);
   return values;
@@ -148,17 +158,158 @@ std::optional<PickValues> file_values(std::string_view name, std::string_view se
 
 }  // namespace
 
-const std::vector<std::string>& PickValues::vec() const {
-  static const std::vector<std::string>* none = new std::vector<std::string>;
-  return p_ ? *p_ : *none;
+PickValues::PickValues(const std::vector<std::string>& v) {
+  std::vector<std::string_view> views(v.begin(), v.end());
+  *this = of_views(views);
 }
 
-std::vector<std::string>& PickValues::mut() {
-  if (!p_)
-    p_ = std::make_shared<std::vector<std::string>>();
-  else if (p_.use_count() > 1)
-    p_ = std::make_shared<std::vector<std::string>>(*p_);
-  return *p_;
+PickValues::PickValues(std::initializer_list<std::string_view> v) {
+  *this = of_views(std::vector<std::string_view>(v));
+}
+
+PickValues PickValues::of_text(std::string text,
+                               const std::vector<std::pair<std::size_t, std::size_t>>& pieces) {
+  PickValues out;
+  if (pieces.empty()) return out;
+  out.p_ = std::make_shared<Payload>();
+  out.p_->blocks.push_back(std::move(text));
+  std::string_view kept = out.p_->blocks.back();
+  out.p_->views.reserve(pieces.size());
+  for (const auto& [at, len] : pieces) out.p_->views.push_back(kept.substr(at, len));
+  out.p_->count = pieces.size();
+  return out;
+}
+
+const std::vector<std::string_view>& PickValues::views() const {
+  if (!p_->views_made) {
+    std::string_view rest = *p_->joined;
+    p_->views.reserve(p_->count);
+    for (std::size_t nl; (nl = rest.find('\n')) != std::string_view::npos;) {
+      p_->views.push_back(rest.substr(0, nl));
+      rest.remove_prefix(nl + 1);
+    }
+    p_->views.push_back(rest);
+    p_->views_made = true;
+  }
+  return p_->views;
+}
+
+PickValues PickValues::of_views(const std::vector<std::string_view>& views) {
+  if (views.empty()) return PickValues();
+  std::size_t total = 0;
+  for (std::string_view v : views) total += v.size();
+  std::string block;
+  block.reserve(total);
+  std::vector<std::pair<std::size_t, std::size_t>> pieces;
+  pieces.reserve(views.size());
+  for (std::string_view v : views) {
+    pieces.emplace_back(block.size(), v.size());
+    block.append(v);
+  }
+  return of_text(std::move(block), pieces);
+}
+
+PickValues PickValues::of_lines(std::string text, std::size_t max_length) {
+  PickValues out;
+  std::string_view t(text);
+  t = t.substr(0, t.find('\0'));
+  // First pass: do the lines hold exactly the values, one per line (no
+  // indentation, no empty lines, none too long)? Then the text itself is
+  // the joined list, and the values need no views until somebody asks.
+  std::size_t count = 0;
+  bool joined = true;
+  for (std::size_t pos = 0; pos < t.size();) {
+    std::size_t nl = t.find('\n', pos);
+    std::size_t stop = nl == std::string_view::npos ? t.size() : nl;
+    if (stop == pos || is_white(t[pos]) || stop - pos > max_length) {
+      joined = false;
+      break;
+    }
+    ++count;
+    pos = stop + 1;
+  }
+  auto payload = std::make_shared<Payload>();
+  payload->blocks.push_back(std::move(text));
+  t = std::string_view(payload->blocks.back()).substr(0, t.size());
+  if (joined) {
+    if (count == 0) return out;
+    if (t.back() == '\n') t.remove_suffix(1);
+    payload->joined = t;
+    payload->count = count;
+    payload->views_made = false;
+    payload->plain = plain_text(t, true) ? 1 : 0;
+    out.p_ = std::move(payload);
+    return out;
+  }
+  const char* p = t.data();
+  const char* end = p + t.size();
+  // White space (empty lines, indentation) before each value, then the
+  // value up to its line's end.
+  for (;;) {
+    while (p < end && is_white(*p)) ++p;
+    if (p == end) break;
+    const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+    const char* stop = nl != nullptr ? nl : end;
+    payload->views.emplace_back(p, std::min(static_cast<std::size_t>(stop - p), max_length));
+    p = stop;
+  }
+  if (payload->views.empty()) return out;
+  payload->count = payload->views.size();
+  out.p_ = std::move(payload);
+  return out;
+}
+
+bool PickValues::strictly_sorted() const {
+  if (!p_) return true;
+  if (p_->views_made)
+    return std::adjacent_find(p_->views.begin(), p_->views.end(),
+                              std::greater_equal<std::string_view>()) == p_->views.end();
+  // Line by line through the joined text, without making the views.
+  std::string_view rest = *p_->joined;
+  std::string_view last;
+  bool first = true;
+  for (;;) {
+    std::size_t nl = rest.find('\n');
+    std::string_view value = rest.substr(0, nl);
+    if (!first && !(last < value)) return false;
+    first = false;
+    last = value;
+    if (nl == std::string_view::npos) return true;
+    rest.remove_prefix(nl + 1);
+  }
+}
+
+void PickValues::push_back(std::string_view v) {
+  if (!p_) {
+    p_ = std::make_shared<Payload>();
+  } else if (p_.use_count() > 1 || p_->joined) {
+    *this = of_views(views());
+  }
+  p_->blocks.emplace_back(v);
+  p_->views.emplace_back(p_->blocks.back());
+  ++p_->count;
+  p_->plain = -1;
+}
+
+bool PickValues::plain() const {
+  if (!p_) return true;
+  if (p_->plain < 0) {
+    bool plain = true;
+    for (std::string_view v : views()) plain = plain && plain_text(v, false);
+    p_->plain = plain ? 1 : 0;
+  }
+  return p_->plain == 1;
+}
+
+__attribute__((noinline)) bool PickValues::plain_text(std::string_view text, bool lines) {
+  // Branch-free, so that the compiler can run it over many bytes at once.
+  const unsigned char newline = lines ? '\n' : '\t';
+  unsigned char bad = 0;
+  for (char ch : text) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    bad |= static_cast<unsigned char>((c == '&') | ((c < 0x20) & (c != '\t') & (c != newline)));
+  }
+  return bad == 0;
 }
 
 bool PickFileKey::operator<(const PickFileKey& o) const {
@@ -243,7 +394,7 @@ Picklist get_oneof_from_line(std::string_view line, std::string_view search_path
   p.name = std::string(line.substr(parts.name_begin, parts.name_end - parts.name_begin));
   if (p.kind == PL_LIST) {
     auto values = buf2values(p.name, PL_LIST);
-    if (values) p.values = std::move(*values);
+    if (values) p.values = *values;
   } else if (auto values = file_values(p.name, search_path, p.kind, files)) {
     p.values = std::move(*values);
   }
@@ -276,7 +427,7 @@ std::optional<std::vector<std::string>> pl_get_oneof(std::string_view line,
                                                      std::string_view search_path) {
   Picklist p = get_oneof_from_line(line, search_path);
   if (p.values.empty()) return std::nullopt;
-  return p.values.vec();
+  return p.values.strings();
 }
 
 Picklist* pl_find_oneof(std::optional<PickTable>& table, std::string_view line,
@@ -298,22 +449,37 @@ Picklist* pl_merge_oneofs(std::optional<PickTable>& table, std::string_view text
   table->entries[m] = Picklist{PL_LIST, "", {}};
   if (slot != nullptr) *slot = m;
   // Merging list by list and then sorting gives the sorted union: gather,
-  // sort and drop repeats in one go instead.
-  std::vector<std::string> merged;
+  // sort and drop repeats in one go instead. The lists are held by value
+  // (they share their texts): the table may move its entries meanwhile.
+  std::vector<PickValues> sources;
   for (std::string_view word : kPicklistWords) {
     for (std::size_t at = next_filter(text, 0, word); at != npos;) {
       if (const Picklist* src = pl_find_oneof(table, text.substr(at), search_path))
-        merged.insert(merged.end(), src->values.begin(), src->values.end());
+        sources.push_back(src->values);
       std::size_t next = after_line(text, at);
       at = next == npos ? npos : next_filter(text, next, word);
     }
   }
-  if (merged.empty()) return nullptr;
-  std::sort(merged.begin(), merged.end());  // byte order: char_traits compare
-  merged.erase(std::unique(merged.begin(), merged.end()), merged.end());
+  if (sources.empty()) return nullptr;
   // pl_find_oneof may have grown the table: index the merged entry afresh.
   Picklist& entry = table->entries[m];
-  entry.values = std::move(merged);
+  // One list kept sorted already (a common way to keep them) is its own
+  // union: it is shared, not copied.
+  if (sources.size() == 1 && sources.front().strictly_sorted()) {
+    entry.values = sources.front();
+    return &entry;
+  }
+  std::vector<std::string_view> merged;
+  bool plain = true;
+  for (const PickValues& src : sources) {
+    merged.insert(merged.end(), src.begin(), src.end());
+    plain = plain && src.plain();
+  }
+  // Byte order (char_traits compare).
+  if (!std::is_sorted(merged.begin(), merged.end())) std::sort(merged.begin(), merged.end());
+  merged.erase(std::unique(merged.begin(), merged.end()), merged.end());
+  entry.values = PickValues::of_views(merged);
+  entry.values.set_plain(plain);
   return &entry;
 }
 
@@ -328,14 +494,12 @@ void merge_list(const Picklist& src, Picklist& dst) {
     dst.kind = PL_LIST;
     dst.values = PickValues();
   }
-  // A set instead of finddups per value: project lists can be long.
-  std::unordered_set<std::string> held(dst.values.begin(), dst.values.end());
-  std::vector<std::string>* out = nullptr;
-  for (const std::string& v : src.values)
-    if (held.insert(v).second) {
-      if (out == nullptr) out = &dst.values.mut();
-      out->push_back(v);
-    }
+  // A set instead of finddups per value: project lists can be long. Its
+  // views point into dst's values and src's, which stay where they are
+  // while values are appended.
+  std::unordered_set<std::string_view> held(dst.values.begin(), dst.values.end());
+  for (std::string_view v : src.values)
+    if (held.emplace(v).second) dst.values.push_back(v);
 }
 
 bool finddups(const std::vector<std::string>& values, std::string_view value) {

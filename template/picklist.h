@@ -23,13 +23,16 @@
 
 #include <sys/types.h>
 
+#include <algorithm>
 #include <cstddef>
+#include <deque>
 #include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 #include "util/limits.h"
 
@@ -49,34 +52,73 @@ inline constexpr std::size_t kPickTableInitial = 64;
 /// First allocation of a GrowBuffer.
 inline constexpr std::size_t kGrowBufferInitial = 4096;
 
-/// The values of a list, read like a vector. Lists read from one file share
-/// one copy of its values; a change (mut) makes the list its own copy first.
+/// The values of a list, read like a vector of texts. The texts lie in a
+/// few large blocks rather than one allocation each (a large class loads
+/// tens of thousands of values per form), and lists read from one file
+/// share one copy; a change makes the list its own copy first.
 class PickValues {
  public:
-  using value_type = std::string;
-  using const_iterator = std::vector<std::string>::const_iterator;
+  using value_type = std::string_view;
+  using const_iterator = std::vector<std::string_view>::const_iterator;
   using iterator = const_iterator;
 
   PickValues() = default;
-  PickValues(std::vector<std::string> v)  // NOLINT: a vector is a list of values
-      : p_(std::make_shared<std::vector<std::string>>(std::move(v))) {}
-  PickValues(std::initializer_list<std::string> v)
-      : p_(std::make_shared<std::vector<std::string>>(v)) {}
+  PickValues(const std::vector<std::string>& v);  // NOLINT: a vector is a list of values
+  PickValues(std::initializer_list<std::string_view> v);
+  /// Values that are pieces of `text` (offset and length each), which the
+  /// list then keeps.
+  static PickValues of_text(std::string text,
+                            const std::vector<std::pair<std::size_t, std::size_t>>& pieces);
+  /// The lines of a list file as values: leading white space and empty
+  /// lines passed over, each value cut to max_length; the text ends at a NUL.
+  static PickValues of_lines(std::string text, std::size_t max_length);
+  /// Copies of the views, whatever holds them now.
+  static PickValues of_views(const std::vector<std::string_view>& views);
 
-  const std::vector<std::string>& vec() const;
-  bool empty() const { return vec().empty(); }
-  std::size_t size() const { return vec().size(); }
-  const std::string& operator[](std::size_t i) const { return vec()[i]; }
-  const_iterator begin() const { return vec().begin(); }
-  const_iterator end() const { return vec().end(); }
-  /// The values to change; no longer shared with any other list.
-  std::vector<std::string>& mut();
+  bool empty() const { return size() == 0; }
+  std::size_t size() const { return p_ ? p_->count : 0; }
+  std::string_view operator[](std::size_t i) const { return views()[i]; }
+  const_iterator begin() const { return p_ ? views().begin() : const_iterator(); }
+  const_iterator end() const { return p_ ? views().end() : const_iterator(); }
+  /// All values joined by newlines, when they lie so in one text already (a
+  /// list file without indentation or empty lines); nullopt otherwise.
+  std::optional<std::string_view> joined() const {
+    if (p_ && p_->joined) return p_->joined;
+    return std::nullopt;
+  }
+  /// True when every value is greater than the one before (byte order).
+  bool strictly_sorted() const;
+  /// Appends a copy of the value (the list is made its own first).
+  void push_back(std::string_view v);
+  /// True when no value holds "&" or a control byte below 0x20 other than
+  /// tab: such values can be written anywhere as they are.
+  bool plain() const;
+  /// What plain() answers, known from where the values came from.
+  void set_plain(bool plain) {
+    if (p_) p_->plain = plain ? 1 : 0;
+  }
+  /// Whether a text holds neither "&" nor a control byte other than tab
+  /// (nor newline when `lines`).
+  static bool plain_text(std::string_view text, bool lines);
+  /// The values as owned texts.
+  std::vector<std::string> strings() const { return {begin(), end()}; }
   friend bool operator==(const PickValues& a, const std::vector<std::string>& b) {
-    return a.vec() == b;
+    return std::equal(a.begin(), a.end(), b.begin(), b.end());
   }
 
  private:
-  std::shared_ptr<std::vector<std::string>> p_;
+  struct Payload {
+    std::deque<std::string> blocks;  ///< where the texts lie; never moved
+    std::size_t count = 0;
+    /// The values one by one; made from `joined` on first use when that is
+    /// set (most lists are only written whole).
+    mutable std::vector<std::string_view> views;
+    mutable bool views_made = true;
+    std::optional<std::string_view> joined;
+    mutable int plain = -1;  ///< unknown, 0 or 1
+  };
+  const std::vector<std::string_view>& views() const;
+  std::shared_ptr<Payload> p_;
 };
 
 struct Picklist {
@@ -173,7 +215,7 @@ void merge_list(const Picklist& src, Picklist& dst);
 /// True when value is among values.
 bool finddups(const std::vector<std::string>& values, std::string_view value);
 inline bool finddups(const PickValues& values, std::string_view value) {
-  return finddups(values.vec(), value);
+  return std::find(values.begin(), values.end(), value) != values.end();
 }
 /// Releases the table; an absent table is ignored.
 void pl_free_picklists(std::optional<PickTable>& table);

@@ -81,14 +81,14 @@ std::optional<std::vector<std::vector<std::string>>> get_values(std::string_view
                                                                 const PickTable& table) {
   std::vector<std::vector<std::string>> lists;
   if (name == "Project") {
-    if (const Picklist* p = loaded_entry(table, kProjectPicklist)) lists.push_back(p->values.vec());
+    if (const Picklist* p = loaded_entry(table, kProjectPicklist)) lists.push_back(p->values.strings());
   } else if (const pfield* f = find_field(fields, name);
              f && is_picklist_type(f->type) && f->picklist) {
     const std::string& text = *f->picklist;
     for_each_filter(text, own_word(f->type), [&](std::size_t at) {
       std::optional<std::string> list_name = get_oneof_name(std::string_view(text).substr(at));
       if (!list_name) return;
-      if (const Picklist* p = loaded_entry(table, *list_name)) lists.push_back(p->values.vec());
+      if (const Picklist* p = loaded_entry(table, *list_name)) lists.push_back(p->values.strings());
     });
   }
   if (lists.empty()) return std::nullopt;

@@ -1,5 +1,7 @@
 #include "template/template_parse.h"
 
+#include <vector>
+
 #include "recstore/record_file.h"
 #include "recstore/table_load.h"
 #include "template/logic_copy.h"
@@ -29,11 +31,10 @@ bool has_flow_lines(const std::string& text) {
   return false;
 }
 
-// What the field's reduced flow logic decides for one state; `target` gets
-// a goto's destination.
-Flow decide_flow(const pfield& f, char s, char op, const FieldTable* current, std::string& target) {
-  std::string flow;
-  copy_logic(f, flow, kCopyFlow);
+// What the field's reduced flow logic (`flow`, its flow lines) decides for
+// one state; `target` gets a goto's destination.
+Flow decide_flow(const pfield& f, const std::string& flow, char s, char op,
+                 const FieldTable* current, std::string& target) {
   std::optional<std::string> reduced =
       reduce_logic(flow, s, op, nullptr, nullptr, current, std::string_view(f.name));
   const std::string& text = reduced ? *reduced : flow;
@@ -86,17 +87,27 @@ int parse_states(PfieldArray* fields, std::optional<std::string_view> states, ch
     return -1;
   }
   std::size_t count = fields->empty() ? 0 : fields->size() - 1;
+  // A field's flow lines are the same in every state: found once.
+  std::vector<std::optional<std::string>> flows(count);
+  std::vector<bool> looked(count, false);
   for (char s : *states) {
     std::size_t i = 0;
     while (i < count) {
       pfield& f = (*fields)[i];
       add_state(f, s);
-      if (op == 'q' || !f.derivation || !has_flow_lines(*f.derivation)) {
+      if (!looked[i]) {
+        looked[i] = true;
+        if (op != 'q' && f.derivation && has_flow_lines(*f.derivation)) {
+          flows[i].emplace();
+          copy_logic(f, *flows[i], kCopyFlow);
+        }
+      }
+      if (!flows[i]) {
         ++i;
         continue;
       }
       std::string target;
-      Flow flow = decide_flow(f, s, op, current, target);
+      Flow flow = decide_flow(f, *flows[i], s, op, current, target);
       if (flow == Flow::kGoOn) {
         ++i;
       } else if (flow == Flow::kSkip) {

@@ -40,23 +40,31 @@ std::optional<std::string> read_file(const std::string& path, std::uint64_t limi
   struct stat st;
   UniqueFd fd = open_for_reading(path, limit, &st);
   if (!fd) return std::nullopt;
-  std::string buf;
-  buf.reserve(static_cast<std::size_t>(st.st_size));
-  // Read to the end rather than trusting the size: the file may change meanwhile.
-  char block[kCopyBlock];
+  // Read straight into the text, to the end rather than to the size the
+  // file had when opened: it may change meanwhile.
+  std::string buf(static_cast<std::size_t>(st.st_size) + 1, '\0');
+  std::size_t got = 0;
   for (;;) {
-    ssize_t n = ::read(fd.get(), block, sizeof block);
+    if (got == buf.size()) {
+      if (buf.size() > limit) {
+        errno = EFBIG;
+        return std::nullopt;
+      }
+      buf.resize(buf.size() + kCopyBlock);
+    }
+    ssize_t n = ::read(fd.get(), buf.data() + got, buf.size() - got);
     if (n < 0) {
       if (errno == EINTR) continue;
       return std::nullopt;
     }
     if (n == 0) break;
-    if (buf.size() + static_cast<std::size_t>(n) > limit) {
-      errno = EFBIG;
-      return std::nullopt;
-    }
-    buf.append(block, static_cast<std::size_t>(n));
+    got += static_cast<std::size_t>(n);
   }
+  if (got > limit) {
+    errno = EFBIG;
+    return std::nullopt;
+  }
+  buf.resize(got);
   return buf;
 }
 

@@ -25,13 +25,14 @@ void on_terminating_signal(int sig) {
 }  // namespace
 
 void clean_up_on_signals() {
+  struct sigaction sa = {};
+  sa.sa_handler = on_terminating_signal;
+  sigemptyset(&sa.sa_mask);
   for (int sig : kTerminatingSignals) {
     struct sigaction old;
-    if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
-    struct sigaction sa = {};
-    sa.sa_handler = on_terminating_signal;
-    sigemptyset(&sa.sa_mask);
-    ::sigaction(sig, &sa, nullptr);
+    // A signal the caller made us ignore stays ignored.
+    if (::sigaction(sig, &sa, &old) == 0 && old.sa_handler == SIG_IGN)
+      ::sigaction(sig, &old, nullptr);
   }
 }
 

@@ -138,13 +138,15 @@ std::optional<PickValues> file_values(std::string_view name, std::string_view se
   std::optional<std::string> path = find_help_file(ref.file, search_path);
   if (!path) return std::nullopt;
   struct stat st;
-  if (!open_for_reading(*path, kMaxReadFileSize, &st)) return std::nullopt;
+  UniqueFd fd = open_for_reading(*path, kMaxReadFileSize, &st);
+  if (!fd) return std::nullopt;
   PickFileKey key{st.st_dev, st.st_ino, kind, ref.field};
   if (files != nullptr) {
     auto it = files->find(key);
     if (it != files->end()) return it->second;
   }
-  std::optional<std::string> text = file_text(*path, ref.field);
+  std::optional<std::string> text =
+      ref.field.empty() ? read_file(fd.get(), st, kMaxReadFileSize) : file_text(*path, ref.field);
   PickValues values;
   if (text && kind == PL_FILE) {
     values = file_lines(std::move(*text));

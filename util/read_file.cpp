@@ -40,6 +40,10 @@ std::optional<std::string> read_file(const std::string& path, std::uint64_t limi
   struct stat st;
   UniqueFd fd = open_for_reading(path, limit, &st);
   if (!fd) return std::nullopt;
+  return read_file(fd.get(), st, limit);
+}
+
+std::optional<std::string> read_file(int fd, const struct stat& st, std::uint64_t limit) {
   // Read straight into the text, to the end rather than to the size the
   // file had when opened: it may change meanwhile.
   std::string buf(static_cast<std::size_t>(st.st_size) + 1, '\0');
@@ -52,7 +56,7 @@ std::optional<std::string> read_file(const std::string& path, std::uint64_t limi
       }
       buf.resize(buf.size() + kCopyBlock);
     }
-    ssize_t n = ::read(fd.get(), buf.data() + got, buf.size() - got);
+    ssize_t n = ::read(fd, buf.data() + got, buf.size() - got);
     if (n < 0) {
       if (errno == EINTR) continue;
       return std::nullopt;

@@ -34,5 +34,7 @@ UniqueFile fopen_for_reading(const std::string& path, std::uint64_t limit,
 /// included); nullopt with errno on failure. A file that grows past the
 /// limit while it is read fails with EFBIG.
 std::optional<std::string> read_file(const std::string& path, std::uint64_t limit);
+/// The same for a file opened by open_for_reading, whose status is `st`.
+std::optional<std::string> read_file(int fd, const struct stat& st, std::uint64_t limit);
 
 }  // namespace plix

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "site/web_user.h"
+#include "tests/support/numbered.h"
 #include "tests/support/site_env.h"
 #include "tests/support/site_probe.h"
 #include "tests/support/temp_home.h"
@@ -70,8 +71,8 @@ TEST_F(AccessTest, ExpandVariablesTakesTheRecordFirstThenTheRulesWithoutLooping)
 TEST_F(AccessTest, ExpandVariablesStopsRulesThatDoubleAtEachLevel) {
   FieldTable t;
   for (int i = 0; i < 40; ++i) {
-    std::string next = "$X" + std::to_string(i + 1);
-    addfield("X" + std::to_string(i), next + " " + next, t);
+    std::string next = test::numbered("$X", i + 1);
+    addfield(test::numbered("X", i), next + " " + next, t);
   }
   addfield("X40", "w", t);
   auto start = std::chrono::steady_clock::now();

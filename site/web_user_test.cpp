@@ -7,6 +7,7 @@
 
 #include <optional>
 
+#include "tests/support/numbered.h"
 #include "tests/support/site_probe.h"
 #include "tests/support/temp_home.h"
 #include "util/file_access.h"
@@ -70,7 +71,7 @@ TEST_F(WebUserTest, SwitchToUserTogglesBetweenRealAndStartingEffectiveId) {
 class PlixAccessTest : public ::testing::Test {
  protected:
   std::string make(mode_t mode) {
-    std::string path = dir / ("f" + std::to_string(n_++));
+    std::string path = dir / test::numbered("f", n_++);
     test::write_file(path, "x");
     EXPECT_EQ(::chmod(path.c_str(), mode), 0);
     return path;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "site/home.h"
+#include "tests/support/numbered.h"
 #include "tests/support/temp_home.h"
 
 namespace plix {
@@ -75,7 +76,7 @@ TEST(PickTable, GrowsByDoublingAndKeepsIndexes) {
   load_oneof("oneof v63", table, "");  // the 64th list
   ASSERT_EQ(table->entries.size(), 126u);
   for (int i = 0; i < 64; ++i)
-    EXPECT_EQ(which_oneof(*table, "v" + std::to_string(i)), static_cast<std::size_t>(i));
+    EXPECT_EQ(which_oneof(*table, test::numbered("v", i)), static_cast<std::size_t>(i));
   EXPECT_EQ(table->entries[125].kind, PL_END);
   for (int i = 64; i < 126; ++i) load_oneof("oneof v" + std::to_string(i), table, "");
   EXPECT_EQ(table->entries.size(), 250u);

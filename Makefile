@@ -16,7 +16,11 @@ $(BUILD)/build.ninja: | deps
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
-check: build
+# Developers and CI build with warnings as errors; a plain build does not, so
+# a newer compiler's new warnings never stop someone building a release.
+check: deps $(BUILD)/build.ninja
+	cmake -S . -B $(BUILD) -DPLIX_WERROR=ON >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # The same tests built by clang with AddressSanitizer and UBSan.
@@ -25,6 +29,7 @@ $(ASAN_BUILD)/build.ninja: | deps
 	  -DCMAKE_BUILD_TYPE=Debug
 
 check-asan: deps $(ASAN_BUILD)/build.ninja
+	cmake -S . -B $(ASAN_BUILD) -DPLIX_WERROR=ON >/dev/null
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)

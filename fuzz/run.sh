@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-30}"
 
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DPLIX_FUZZ=ON -DPLIX_TESTS=OFF >/dev/null
+  -DPLIX_FUZZ=ON -DPLIX_TESTS=OFF -DPLIX_WERROR=ON >/dev/null
 cmake --build build-fuzz -j 2
 
 status=0

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "tests/support/numbered.h"
 #include "tests/support/temp_dir.h"
 #include "util/messages.h"
 
@@ -64,7 +65,7 @@ TEST_F(FieldTableTest, AddReplacesFirstEntryAppendKeepsDuplicatesNullIsNotEmpty)
 
 TEST_F(FieldTableTest, FullTableRefusesEntryAndStaysUnchanged) {
   FieldTable t;
-  for (int i = 0; i < 2047; ++i) ASSERT_EQ(appendfield("F" + std::to_string(i), "v", t), 0);
+  for (int i = 0; i < 2047; ++i) ASSERT_EQ(appendfield(test::numbered("F", i), "v", t), 0);
   EXPECT_TRUE(captured().empty());
   EXPECT_EQ(addfield("New", "v", t), -1);
   EXPECT_EQ(appendfield("F1", "v", t), -1);

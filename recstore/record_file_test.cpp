@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/numbered.h"
 #include "tests/support/recstore_env.h"
 
 namespace plix {
@@ -112,7 +113,7 @@ TEST(Dopen, RefusesBadModesMissingFilesAndAnEleventhBlock) {
   std::vector<DfileBlock*> open;
   std::string listing;
   for (int i = 0; i < kDfileBlocks; ++i) {
-    std::string p = env.file("f" + std::to_string(i), "A: 1\n");
+    std::string p = env.file(test::numbered("f", i), "A: 1\n");
     open.push_back(dopen(p.c_str(), "r"));
     ASSERT_NE(open.back(), nullptr);
     listing += "Open dfile => " + p + "\n";

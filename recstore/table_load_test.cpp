@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "recstore/enclosures.h"
+#include "tests/support/numbered.h"
 #include "tests/support/recstore_env.h"
 
 namespace plix {
@@ -184,7 +185,7 @@ TEST(Loadtable, MalformedOrMissingFilesFailWithAMessage) {
 TEST(Loadtable, SmallTableRefusesALargerFile) {
   RecstoreEnv env;
   std::string text;
-  for (int i = 0; i < 150; ++i) text += "F" + std::to_string(i) + ": v\n";
+  for (int i = 0; i < 150; ++i) text += test::numbered("F", i) + ": v\n";
   std::string path = env.file("rec", text);
   FieldTable t(100);
   testing::internal::CaptureStderr();

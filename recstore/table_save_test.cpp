@@ -137,8 +137,10 @@ class TableGenerator {
 
   std::string value() {
     std::string v;
-    for (int i = 0, n = below(5); i <= n; ++i)
-      v += (i > 0 ? "\n" : "") + line(below(10) == 0 ? 3000 : 40);
+    for (int i = 0, n = below(5); i <= n; ++i) {
+      if (i > 0) v += '\n';
+      v += line(below(10) == 0 ? 3000 : 40);
+    }
     v.erase(0, v.find_first_not_of(" \t"));
     return v;
   }

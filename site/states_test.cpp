@@ -6,6 +6,7 @@
 
 #include "site/access.h"
 #include "site/home.h"
+#include "tests/support/numbered.h"
 #include "tests/support/site_env.h"
 #include "tests/support/temp_home.h"
 
@@ -94,9 +95,9 @@ TEST_F(StatesTest, StatenamesFormatErrors) {
 }
 
 TEST_F(StatesTest, ClassCacheKeepsEntriesAndGrowsPastAHundred) {
-  for (int i = 0; i < 120; ++i) home_.klass("c" + std::to_string(i)).file("statenames", "A o\n");
+  for (int i = 0; i < 120; ++i) home_.klass(test::numbered("c", i)).file("statenames", "A o\n");
   const ClassStates* first = load_class_states("c0");
-  for (int i = 1; i < 120; ++i) ASSERT_NE(load_class_states("c" + std::to_string(i)), nullptr) << i;
+  for (int i = 1; i < 120; ++i) ASSERT_NE(load_class_states(test::numbered("c", i)), nullptr) << i;
   EXPECT_EQ(getclassid("c119"), 119);
   EXPECT_EQ(getclassid("c120"), -1);
   // Read once: a changed file is not read again, and entries do not move.

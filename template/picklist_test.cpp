@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/numbered.h"
 #include "tests/support/site_env.h"
 #include "tests/support/temp_home.h"
 
@@ -74,7 +75,7 @@ TEST(PickTable, GrowsByDoublingAndKeepsIndexes) {
   load_oneof("oneof v63", table, "");
   ASSERT_EQ(table->entries.size(), 126u);  // the 64th list
   for (int i = 0; i < 64; ++i)
-    EXPECT_EQ(which_oneof(*table, "v" + std::to_string(i)), static_cast<std::size_t>(i));
+    EXPECT_EQ(which_oneof(*table, test::numbered("v", i)), static_cast<std::size_t>(i));
   EXPECT_EQ(table->entries[125].kind, PL_END);
 }
 

@@ -66,13 +66,8 @@ TEST_F(AccessTest, ExpandVariablesTakesTheRecordFirstThenTheRulesWithoutLooping)
   // Rules whose references double at each level are stopped.
   FieldTable doubling;
   for (int i = 0; i < 40; ++i) {
-<<<<<<< HEAD
-    std::string next = "$X" + std::to_string(i + 1);
-    addfield("X" + std::to_string(i), next + " " + next, doubling);
-=======
     std::string next = test::numbered("$X", i + 1);
-    addfield(test::numbered("X", i), next + " " + next, t);
->>>>>>> build-fuzz
+    addfield(test::numbered("X", i), next + " " + next, doubling);
   }
   addfield("X40", "w", doubling);
   auto out = expand_variables("$X0", nullptr, doubling);

@@ -65,22 +65,9 @@ TEST_F(WebUserTest, SwitchToUserTogglesBetweenRealAndStartingEffectiveId) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
-<<<<<<< HEAD
 // File permissions: owner, then group, then others; no favours for root. Mode 0 asks only
 // for existence; bits above the low three are ignored.
 TEST(PlixAccess, OwnerThenGroupThenOtherBitsDecide) {
-=======
-// --- File permissions: owner, then group, then others; no favours for root. ---
-
-class PlixAccessTest : public ::testing::Test {
- protected:
-  std::string make(mode_t mode) {
-    std::string path = dir / test::numbered("f", n_++);
-    test::write_file(path, "x");
-    EXPECT_EQ(::chmod(path.c_str(), mode), 0);
-    return path;
-  }
->>>>>>> build-fuzz
   test::TempDir dir;
   EXPECT_EQ(plix_access(dir / "missing", 0), -1);
   EXPECT_EQ(q_access(dir / "missing", 4), -1);

@@ -94,6 +94,23 @@ int run_test(TestKind kind, std::string_view cond, std::size_t test, char op) {
 }
 
 // The value a variable takes at parse time, or nullopt to keep it.
+// A value from a record (or the web user's name) as it goes into filter
+// text: it must stay data. A newline would start a command line of its own,
+// so it becomes a blank; quotes, backslashes, "%" and "$" are escaped, so
+// that the value neither ends a quoted prompt nor reads as a conversion,
+// an escape or a variable, while token and label readers still see the
+// characters themselves.
+void append_inert(std::string& out, std::string_view value) {
+  for (char c : value) {
+    if (c == '\n') {
+      out += ' ';
+      continue;
+    }
+    if (c == '\\' || c == '"' || c == '\'' || c == '%' || c == '$') out += '\\';
+    out += c;
+  }
+}
+
 std::optional<std::string> variable_value(const std::string& var, char state, char op,
                                           const PfieldArray* fields, const FieldTable* fallback,
                                           const FieldTable* current) {
@@ -232,7 +249,7 @@ std::optional<std::string> expand_vars(std::optional<std::string_view> text, cha
       out += gethomedir();
       i += 2;
     } else if (c == '$' && next == '@') {
-      if (auto user = ruserid()) out += *user;
+      if (auto user = ruserid()) append_inert(out, *user);
       i += 2;
     } else if (c == '$') {
       std::string var;
@@ -246,8 +263,10 @@ std::optional<std::string> expand_vars(std::optional<std::string_view> text, cha
       }
       std::optional<std::string> value;
       if (!var.empty()) value = variable_value(var, state, op, fields, fallback, current);
-      if (value) {
+      if (value && (var == "STATE" || var == "OPERATION")) {
         out += *value;
+      } else if (value) {
+        append_inert(out, *value);
       } else {
         out += t.substr(i, len);
       }

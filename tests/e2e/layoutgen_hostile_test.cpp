@@ -153,6 +153,19 @@ TEST_F(LayoutgenHostile, ValuesCannotInjectRecords) {
   EXPECT_NE(r.out.find("1\n2&#030;\n3\x1c\n"), std::string::npos);
 }
 
+TEST_F(LayoutgenHostile, RecordValuesStayDataInTheTemplate) {
+  // Shown in a view-only prompt, a value is not a conversion, an escape, a
+  // variable, the prompt's end, nor a line of commands of its own.
+  home_.record(kId, "Project: alpha\nStatus: N\nNotice: 50%.a \"q\" \\101 $HOME\n  goto x\n");
+  ProcessResult r = run({"-a", "display", "-i", kId});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string shown = "Read this: 50%.a \"q\" \\101 $HOME   goto x";
+  EXPECT_NE(r.out.find("name\x1c\nNotice\x1c\ntype\x1c\nFT_VIEWONLY\x1c\n"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("default\x1c\n" + shown + "\x1c\nvalue\x1c\n" + shown), std::string::npos)
+      << r.out;
+}
+
 TEST_F(LayoutgenHostile, EnclosureTextsAreRemovedAndAFailedOneFailsTheRun) {
   ProcessResult r = run({"-a", "modify", "-i", kId});
   ASSERT_EQ(r.status, 0) << r.err;

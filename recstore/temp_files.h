@@ -10,9 +10,8 @@
 //
 // The files made under such names (extracted texts, private copies, rewrite
 // outputs) hold record texts that the record's own permissions may hide from
-// others. They are created private and tracked, and whatever is still
-// tracked is removed when the process ends: at exit, and in the handlers of
-// the terminating signals that start-up installs.
+// others. They are created private and tracked (util/temp_registry.h), so
+// that they go when the process ends, however it ends.
 #pragma once
 
 #include <sys/types.h>
@@ -21,6 +20,7 @@
 #include <string>
 #include <string_view>
 
+#include "util/temp_registry.h"
 #include "util/unique_file.h"
 
 namespace plix {
@@ -59,20 +59,5 @@ UniqueFile plixtmpfile();
 int create_exclusive(const std::string& path, mode_t mode);
 /// create_exclusive, and the file is tracked for removal at exit.
 int create_temp_file(const std::string& path, mode_t mode);
-
-/// Tracks a file for removal when the process ends.
-void track_temp_file(const std::string& path);
-/// Stops tracking a file (it is gone, or is to outlive the process).
-void untrack_temp_file(std::string_view path);
-/// Unlinks and untracks a tracked file; errno survives.
-void remove_temp_file(const std::string& path);
-/// Removes every tracked file; only in the process that tracked them (a
-/// forked child leaves them alone).
-void remove_temp_files();
-/// Unlinks every tracked file and nothing else: it neither allocates nor
-/// frees, so a signal handler may call it.
-void unlink_temp_files();
-/// The files now tracked (tests).
-std::size_t tracked_temp_files();
 
 }  // namespace plix

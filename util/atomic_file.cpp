@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "util/temp_registry.h"
 #include "util/unique_fd.h"
 
 namespace plix {
@@ -54,6 +55,7 @@ int AtomicFile::open() {
   if (raw < 0) return -1;
   UniqueFd fd(raw);
   temp_ = buf.data();
+  track_temp_file(temp_);  // a run stopped before the rename leaves nothing
 
   struct stat st;
   mode_t mode;
@@ -106,6 +108,7 @@ int AtomicFile::commit() {
     errno = err;
     return -1;
   }
+  untrack_temp_file(temp_);
   temp_.clear();
   renamed_ = true;
   return sync_dir(dir_of(target_));
@@ -118,7 +121,7 @@ void AtomicFile::rollback() {
     stream_ = nullptr;
   }
   if (!temp_.empty()) {
-    ::unlink(temp_.c_str());
+    remove_temp_file(temp_);
     temp_.clear();
   }
   errno = err;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/numbered.h"
 #include "tests/support/site_env.h"
 #include "tests/support/temp_home.h"
 
@@ -102,8 +103,8 @@ TEST(ExpandOneof, NestingIsBoundedAndAnOversizedRewriteKeepsTheText) {
   std::vector<pfield> fields;
   std::string line = "oneof -f ";
   for (int i = 0; i < 10; ++i) {
-    fields.push_back(picker("V" + std::to_string(i), FT_ONEOF, " oneof x\n"));
-    line += "$V" + std::to_string(i);
+    fields.push_back(picker(test::numbered("V", i), FT_ONEOF, " oneof x\n"));
+    line += test::numbered("$V", i);
   }
   Lists n(fields);
   n.load("oneof x");

@@ -21,10 +21,6 @@ namespace plix {
 
 inline constexpr char kFS = '\x1c';
 inline constexpr char kRS = '\x1e';
-/// Group definitions a form may hold, and the longest group line.
-inline constexpr std::size_t kMaxGroups = 128;
-/// Longest state description shown in the Status values.
-inline constexpr std::size_t kMaxStateDescription = 63;
 
 /// The script header record of a browser type.
 std::string script_header(int browser_type);

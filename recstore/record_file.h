@@ -37,8 +37,6 @@ namespace plix {
 
 class FileLock;
 
-/// Control blocks in the pool: at most this many record files are open.
-inline constexpr int kDfileBlocks = 10;
 /// Size of the shared buffer dmys (reads without a caller buffer, dpass).
 inline constexpr std::size_t kDmysSize = 2048;
 /// Room that the dgbfindrec snapshot takes from the caller's record area.

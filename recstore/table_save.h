@@ -31,13 +31,10 @@
 #include <string>
 
 #include "recstore/field_table.h"
+#include "util/limits.h"
 
 namespace plix {
 
-/// Longest physical line written, newline not counted.
-inline constexpr std::size_t kSaveLineMax = 1000;
-/// Longest field name written.
-inline constexpr std::size_t kSaveNameMax = 512;
 
 /// Writes t to path, replacing any old file atomically and keeping its
 /// permissions. 0, or -1 with a message (the old file untouched).

@@ -22,11 +22,10 @@
 
 #include "util/temp_registry.h"
 #include "util/unique_file.h"
+#include "util/limits.h"
 
 namespace plix {
 
-/// Characters of a caller's prefix that go into a temporary name.
-inline constexpr std::size_t kTempPrefixLength = 5;
 
 struct TempFileState {
   std::optional<std::string> tmpdir;     ///< set by dfile_init

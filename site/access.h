@@ -20,17 +20,13 @@
 #include <string_view>
 
 #include "recstore/field_table.h"
+#include "util/limits.h"
 
 namespace plix {
 
 /// Files below the home directory.
 /// Entry of etc/security for users without their own.
 inline constexpr const char* kOtherToken = "OTHER";
-/// Longest security token.
-inline constexpr std::size_t kMaxSecurityToken = 999;
-/// Words expand_variables produces and references it follows at most: rules
-/// whose references double at each level would otherwise grow without bound.
-inline constexpr std::size_t kMaxExpansionWords = 100000;
 
 struct AccessState {
   std::optional<std::string> groups;         ///< the web user's groups, once found

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <vector>
+#include "util/limits.h"
 
 namespace plix {
 
@@ -38,8 +39,6 @@ enum FieldType : int {
   FT_END = 17,
 };
 
-/// Most entries of a depends-on list and levels of a condition state stack.
-inline constexpr int kMaxDepends = 32;
 
 struct pfield {
   int type = FT_NONE;

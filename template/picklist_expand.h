@@ -40,13 +40,10 @@
 
 #include "template/pfield.h"
 #include "template/picklist.h"
+#include "util/limits.h"
 
 namespace plix {
 
-/// Deepest nesting of conditional blocks in one rewritten line.
-inline constexpr int kMaxPicklistNesting = 8;
-/// Longest rewritten picklist text of one field.
-inline constexpr std::size_t kMaxPicklistRewrite = std::size_t{4} << 20;
 
 /// Names of the project lists in the table.
 inline constexpr const char* kProjectPicklist = "project_picklist";

@@ -25,12 +25,10 @@
 #include <string_view>
 
 #include "template/pfield.h"
+#include "util/limits.h"
 
 namespace plix {
 
-/// Widths, precisions, rows and columns above this are taken as absent
-/// (-1): no form is that large, and it keeps the numbers in range.
-inline constexpr int kMaxPromptNumber = 99999;
 
 /// Collects the prompt text of f.derivation into out (replacing it) and sets
 /// f.input_point to the "%" of the input line. A null derivation gives an

@@ -6,11 +6,10 @@
 #pragma once
 
 #include <string>
+#include "util/limits.h"
 
 namespace plix {
 
-/// Supplementary groups consulted.
-inline constexpr int kMaxCheckedGroups = 16;
 
 /// mode: low three bits 4 read, 2 write, 1 execute; 0 asks only whether the
 /// file exists. 0 when allowed, -1 otherwise (also when stat fails).

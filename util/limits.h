@@ -5,6 +5,10 @@
 // programs from hostile or broken files in the home (a record file or a
 // value too large to hold, a lock that is never released). A module that
 // enforces a limit names it from here; no other header repeats the number.
+// What stays with the modules are the sizes of their work areas, which the
+// record format's algorithms are written in (the reader's shared buffer, a
+// lookup's record area), and tuning (first sizes of growing buffers, output
+// pieces); the shapes of identifiers are in site/identifiers.h.
 #pragma once
 
 #include <cstddef>
@@ -35,7 +39,31 @@ inline constexpr std::size_t kMaxLogicText = 4095;
 /// replaced while the text stays shorter.
 inline constexpr std::size_t kMaxPathLength = 2047;
 
+/// Names a security token may hold, less its terminating zero: the token
+/// buffer holds 1000 bytes. A longer token is reported and not used.
+inline constexpr std::size_t kMaxSecurityToken = 999;
+/// Words an allow list may expand to: rules whose $references double at
+/// each level would otherwise grow without end. A cut list can only deny.
+inline constexpr std::size_t kMaxExpansionWords = 100000;
+/// Largest prompt position or size a template may give; larger ones count
+/// as absent rather than overflow.
+inline constexpr int kMaxPromptNumber = 99999;
+/// Fields one dependent picklist may depend on.
+inline constexpr int kMaxDepends = 32;
+/// Depth of nested conditional picklists, and the largest text their
+/// rewrite may produce (a rewrite over it fails whole): each level
+/// multiplies the text by the number of values.
+inline constexpr int kMaxPicklistNesting = 8;
+inline constexpr std::size_t kMaxPicklistRewrite = std::size_t{4} << 20;
+/// Group definitions one form may hold.
+inline constexpr std::size_t kMaxGroups = 128;
+/// Characters of a state's description shown in the Status picklist.
+inline constexpr std::size_t kMaxStateDescription = 63;
+
 // ---- Records ---------------------------------------------------------------
+
+/// Record files open at once: the reader's pool has this many blocks.
+inline constexpr int kDfileBlocks = 10;
 
 /// Slots of an ordinary field table; the last stays empty, so a record or
 /// template holds at most 2047 entries.
@@ -49,6 +77,13 @@ inline constexpr std::size_t kMaxRecordLine = 1023;
 /// Largest record file the programs open. Enclosure bodies are streamed,
 /// never held, so this bounds the time a request may spend, not memory.
 inline constexpr std::uint64_t kMaxRecordFileSize = std::uint64_t{256} << 20;
+/// Longest line savetable writes ("@" continuation lines carry the rest),
+/// so that readers that move past entries with their line buffer never
+/// stumble; and the longest field name it stores.
+inline constexpr std::size_t kSaveLineMax = 1000;
+inline constexpr std::size_t kSaveNameMax = 512;
+/// Characters of a caller's prefix in a temporary name.
+inline constexpr std::size_t kTempPrefixLength = 5;
 /// Largest value of one entry loaded into memory (a plain field, the first
 /// line of an enclosure). A load holds a value about three times over at
 /// its peak (read buffer, table, form), so this bounds a request's memory.
@@ -61,6 +96,11 @@ inline constexpr std::size_t kMaxEntrySize = std::size_t{16} << 20;
 inline constexpr std::uint64_t kMaxReadFileSize = std::uint64_t{128} << 20;
 /// Block size of file copies.
 inline constexpr std::size_t kCopyBlock = 8192;
+
+// ---- Users and groups ------------------------------------------------------
+
+/// Supplementary groups a file permission check consults.
+inline constexpr int kMaxCheckedGroups = 16;
 
 // ---- States ----------------------------------------------------------------
 

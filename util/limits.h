@@ -39,7 +39,7 @@ inline constexpr std::size_t kMaxLogicText = 4095;
 /// replaced while the text stays shorter.
 inline constexpr std::size_t kMaxPathLength = 2047;
 
-/// Names a security token may hold, less its terminating zero: the token
+/// Characters of a security token: the token
 /// buffer holds 1000 bytes. A longer token is reported and not used.
 inline constexpr std::size_t kMaxSecurityToken = 999;
 /// Words an allow list may expand to: rules whose $references double at
